@@ -1,0 +1,38 @@
+#!/usr/bin/env bash
+# Installs, from Debian's archive only, whatever the build and the tests need
+# and this machine lacks. Safe to run again: it does nothing when all is there.
+set -euo pipefail
+
+need=()
+have_cmd() { command -v "$1" >/dev/null 2>&1; }
+have_pkg() { dpkg-query -W -f='${Status}' "$1" 2>/dev/null | grep -q 'install ok installed'; }
+
+have_cmd i686-w64-mingw32-g++-posix || need+=(g++-mingw-w64-i686-posix)
+have_cmd i686-w64-mingw32-windres || need+=(binutils-mingw-w64-i686)
+have_cmd cmake || need+=(cmake)
+have_cmd make || need+=(make)
+have_cmd g++ || need+=(g++)
+have_cmd javac || need+=(openjdk-17-jdk-headless)
+have_cmd jar || need+=(openjdk-17-jdk-headless)
+have_cmd clang-14 || need+=(clang-14)
+have_pkg libclang-rt-14-dev || need+=(libclang-rt-14-dev)
+[ -f /usr/src/googletest/CMakeLists.txt ] || need+=(googletest)
+have_cmd xvfb-run || need+=(xvfb)
+have_cmd xauth || need+=(xauth)
+have_cmd python3 || need+=(python3)
+have_cmd wine || need+=(wine)
+have_pkg wine32:i386 || need+=(wine32:i386)
+
+if [ ${#need[@]} -eq 0 ]; then
+  exit 0
+fi
+
+sudo=""
+if [ "$(id -u)" -ne 0 ]; then sudo="sudo"; fi
+echo "Installing from Debian: ${need[*]}"
+if printf '%s\n' "${need[@]}" | grep -q ':i386$'; then
+  dpkg --print-foreign-architectures | grep -qx i386 || $sudo dpkg --add-architecture i386
+fi
+export DEBIAN_FRONTEND=noninteractive
+$sudo apt-get update -qq
+$sudo apt-get install -y -qq "${need[@]}" >/dev/null

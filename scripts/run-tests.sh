@@ -1,0 +1,96 @@
+#!/usr/bin/env bash
+# Runs the test stages and ends with a pass/fail summary.
+#   run-tests.sh BUILD FUZZ_SECONDS JOBS [stage...]
+# Stages: host (unit tests under ASan/UBSan), fuzz (libFuzzer smoke runs),
+# java (the loader), wine (the DLL under Wine and Xvfb). Default: all.
+set -uo pipefail
+build="$1"; fuzz_seconds="$2"; jobs="$3"; shift 3
+stages=("$@")
+[ ${#stages[@]} -eq 0 ] && stages=(host fuzz java wine)
+root="$(cd "$(dirname "$0")/.." && pwd)"
+cd "$root"
+
+declare -A result
+failed=0
+quiet=(-DCMAKE_RULE_MESSAGES=OFF --log-level=WARNING)
+
+run_stage() {
+  local name="$1"; shift
+  echo
+  echo "=== $name"
+  local start=$SECONDS
+  if "$@"; then
+    result[$name]="passed ($((SECONDS - start)) s)"
+  else
+    result[$name]="FAILED ($((SECONDS - start)) s)"
+    failed=1
+  fi
+}
+
+host_stage() {
+  cmake -S . -B "$build/host" -DVANTREL_HOST=ON -DCMAKE_BUILD_TYPE=Debug "${quiet[@]}" &&
+    cmake --build "$build/host" -j "$jobs" &&
+    ctest --test-dir "$build/host" -j "$jobs" --output-on-failure --no-tests=error
+}
+
+fuzz_stage() {
+  cmake -S . -B "$build/fuzz" -DVANTREL_FUZZ=ON -DCMAKE_C_COMPILER=clang-14 -DCMAKE_CXX_COMPILER=clang++-14 \
+    -DCMAKE_BUILD_TYPE=RelWithDebInfo "${quiet[@]}" &&
+    cmake --build "$build/fuzz" -j "$jobs" || return 1
+  local ok=0 fuzzer name corpus seeds
+  for fuzzer in $(find "$build/fuzz" -maxdepth 1 -type f -name '*_fuzz' | sort); do
+    name=$(basename "$fuzzer")
+    corpus="$build/fuzz/corpus/$name"
+    mkdir -p "$corpus"
+    seeds=$(find tests -type d -path "*/corpus/$name" | head -n 1)
+    echo "--- $name for ${fuzz_seconds} s"
+    if ! "$fuzzer" -max_total_time="$fuzz_seconds" -print_final_stats=0 "$corpus" ${seeds:+"$seeds"} \
+        -artifact_prefix="$build/fuzz/" 2>"$build/fuzz/$name.log"; then
+      tail -n 40 "$build/fuzz/$name.log"
+      ok=1
+    else
+      grep -E '^(#[0-9]+\s+DONE|Done)' "$build/fuzz/$name.log" | tail -n 1
+    fi
+  done
+  return $ok
+}
+
+java_stage() {
+  local out="$build/java-test"
+  rm -rf "$out" && mkdir -p "$out" &&
+    javac --release 8 -Xlint:all,-options -Werror -cp dist/vantrel.jar -d "$out" $(find tests/java -name '*.java') &&
+    java -cp "$out:dist/vantrel.jar" quendril.utils.NativeLoaderTest "$out/scratch"
+}
+
+wine_stage() {
+  local prefix="$root/$build/win/wineprefix"
+  scripts/wine-prefix.sh "$prefix" || return 1
+  xvfb-run -a -s "-screen 0 1280x1024x24" bash -c '
+    export WINEPREFIX="$1" WINEARCH=win32 WINEDEBUG=-all
+    wineserver -p 5
+    ctest --test-dir "$2" --output-on-failure --no-tests=error --timeout 180
+    status=$?
+    wineserver -k 2>/dev/null
+    exit $status' _ "$prefix" "$build/win"
+}
+
+for stage in "${stages[@]}"; do
+  case "$stage" in
+    host) run_stage host host_stage ;;
+    fuzz) run_stage fuzz fuzz_stage ;;
+    java) run_stage java java_stage ;;
+    wine) run_stage wine wine_stage ;;
+    *) echo "unknown stage $stage"; exit 2 ;;
+  esac
+done
+
+echo
+echo "=== Summary"
+for stage in "${stages[@]}"; do
+  printf '  %-6s %s\n' "$stage" "${result[$stage]}"
+done
+if [ $failed -ne 0 ]; then
+  echo "make test: FAILED"
+  exit 1
+fi
+echo "make test: all passed"

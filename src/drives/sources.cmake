@@ -1,0 +1,1 @@
+list(APPEND VANTREL_PLATFORM_SOURCES ${CMAKE_CURRENT_LIST_DIR}/working_directory.cpp)

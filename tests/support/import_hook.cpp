@@ -1,0 +1,57 @@
+#include "support/import_hook.h"
+
+#include <cstring>
+
+namespace support {
+namespace {
+
+void** findSlot(HMODULE module, const char* dll, const char* function) {
+  auto* base = reinterpret_cast<BYTE*>(module);
+  auto* dos = reinterpret_cast<IMAGE_DOS_HEADER*>(base);
+  auto* nt = reinterpret_cast<IMAGE_NT_HEADERS*>(base + dos->e_lfanew);
+  const IMAGE_DATA_DIRECTORY& directory =
+      nt->OptionalHeader.DataDirectory[IMAGE_DIRECTORY_ENTRY_IMPORT];
+  if (directory.VirtualAddress == 0) return nullptr;
+  for (auto* import = reinterpret_cast<IMAGE_IMPORT_DESCRIPTOR*>(base + directory.VirtualAddress);
+       import->Name != 0; ++import) {
+    if (_stricmp(reinterpret_cast<const char*>(base + import->Name), dll) != 0) continue;
+    auto* names = reinterpret_cast<IMAGE_THUNK_DATA*>(
+        base + (import->OriginalFirstThunk != 0 ? import->OriginalFirstThunk : import->FirstThunk));
+    auto* addresses = reinterpret_cast<IMAGE_THUNK_DATA*>(base + import->FirstThunk);
+    for (; names->u1.AddressOfData != 0; ++names, ++addresses) {
+      if (IMAGE_SNAP_BY_ORDINAL(names->u1.Ordinal)) continue;
+      auto* byName = reinterpret_cast<IMAGE_IMPORT_BY_NAME*>(base + names->u1.AddressOfData);
+      if (std::strcmp(reinterpret_cast<const char*>(byName->Name), function) == 0) {
+        return reinterpret_cast<void**>(&addresses->u1.Function);
+      }
+    }
+  }
+  return nullptr;
+}
+
+void write(void** slot, void* value) {
+  DWORD old = 0;
+  VirtualProtect(slot, sizeof *slot, PAGE_READWRITE, &old);
+  *slot = value;
+  VirtualProtect(slot, sizeof *slot, old, &old);
+  FlushInstructionCache(GetCurrentProcess(), slot, sizeof *slot);
+}
+
+}  // namespace
+
+ImportHook::ImportHook(HMODULE module, const char* dll, const char* function, void* replacement) {
+  slot_ = findSlot(module, dll, function);
+  if (slot_ == nullptr) return;
+  original_ = *slot_;
+  write(slot_, replacement);
+}
+
+ImportHook::~ImportHook() {
+  if (slot_ != nullptr) write(slot_, original_);
+}
+
+bool importsFunction(HMODULE module, const char* dll, const char* function) {
+  return findSlot(module, dll, function) != nullptr;
+}
+
+}  // namespace support
