@@ -56,10 +56,15 @@ fuzz_stage() {
 }
 
 java_stage() {
-  local out="$build/java-test"
+  local out="$build/java-test" test ok=0
   rm -rf "$out" && mkdir -p "$out" &&
-    javac --release 8 -Xlint:all,-options -Werror -cp dist/vantrel.jar -d "$out" $(find tests/java -name '*.java') &&
-    java -cp "$out:dist/vantrel.jar" quendril.utils.NativeLoaderTest "$out/scratch"
+    javac --release 8 -Xlint:all,-options -Werror -cp dist/vantrel.jar -d "$out" $(find tests/java -name '*.java') ||
+    return 1
+  for test in $(cd tests/java && find . -name '*Test.java' | sed 's|^\./||; s|\.java$||; s|/|.|g' | sort); do
+    echo "--- $test"
+    java -cp "$out:dist/vantrel.jar" "$test" "$out/scratch" || ok=1
+  done
+  return $ok
 }
 
 wine_stage() {

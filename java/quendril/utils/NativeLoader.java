@@ -52,7 +52,7 @@ final class NativeLoader {
             throw failure(tried);
         }
         try {
-            System.load(file.toString());
+            System.load(file.toAbsolutePath().toString());
         } catch (UnsatisfiedLinkError e) {
             tried.add("System.load(\"" + file + "\"): " + e.getMessage());
             throw failure(tried);
