@@ -1,0 +1,1 @@
+list(APPEND VANTREL_PORTABLE_SOURCES ${CMAKE_CURRENT_LIST_DIR}/extension_rule.cpp ${CMAKE_CURRENT_LIST_DIR}/filter_list.cpp)
