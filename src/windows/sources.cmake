@@ -1,0 +1,3 @@
+list(APPEND VANTREL_PLATFORM_SOURCES
+  ${CMAKE_CURRENT_LIST_DIR}/window_control.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/system_menu.cpp)
