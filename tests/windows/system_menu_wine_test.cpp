@@ -90,18 +90,6 @@ class SystemMenu : public ::testing::Test {
   support::WindowThread windows_;
 };
 
-TEST_F(SystemMenu, StandardMenuHasTheFiveEntriesFirst) {
-  // What the rest of these tests take as the starting point.
-  HMENU menu = GetSystemMenu(makeWindow("Vantrel standard menu"), FALSE);
-  ASSERT_NE(menu, nullptr);
-  ASSERT_GE(GetMenuItemCount(menu), 5);
-  const UINT commands[] = {SC_RESTORE, SC_MOVE, SC_SIZE, SC_MINIMIZE, SC_MAXIMIZE};
-  for (const Entry& entry : kEntries) {
-    EXPECT_EQ(GetMenuItemID(menu, entry.position), commands[entry.position]) << entry.label;
-    EXPECT_EQ(itemAt(menu, entry.position).label, entry.label);
-  }
-}
-
 TEST_F(SystemMenu, EachEntryIsGreyedAndEnabledAgainWithIdentifierZero) {
   HWND window = makeWindow("Vantrel grey and enable");
   HMENU menu = GetSystemMenu(window, FALSE);
