@@ -14,18 +14,21 @@ namespace vantrel {
 extern const char kFallbackPattern[];  // "*.err"
 
 // The pattern string of pair number `index`, as a view into `filterList`
-// itself, or kFallbackPattern when `index` names no pair.
+// itself, or kFallbackPattern when `index` names no pair. A description
+// followed by the empty string ends the list: it names no pair.
 const char* filterPatternAt(const char* filterList, int index);
 
 // Whether `extension` (".txt") equals one of the ';'-separated patterns of
-// `patternString` less its first character. Exact, case-sensitive.
+// `patternString` less its first character. Exact, case-sensitive, for
+// patterns of any length; an empty pattern matches nothing.
 bool extensionMatches(const char* patternString, const char* extension);
 
 // Gives the NUL-terminated `name` in a buffer of `capacity` bytes the
 // extension of filter `filterIndex`: appended when the name's last part has
 // no '.', kept when its extension matches one of the filter's patterns,
 // replaced otherwise. An empty name stays empty; a name that would not fit
-// its buffer after the change is left unchanged.
+// its buffer after the change, or that is not terminated inside it, is left
+// unchanged.
 void applyExtensionRule(const char* filterList, int filterIndex, char* name, std::size_t capacity);
 
 }  // namespace vantrel

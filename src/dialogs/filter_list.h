@@ -14,7 +14,8 @@ class FilterListWriter {
   FilterListWriter(char* buffer, std::size_t capacity);
 
   // Adds the next element. False once the list is closed to further pairs
-  // (a pair did not fit): the caller may stop offering elements.
+  // (a pair did not fit, or the element was null or empty, which the list's
+  // format cannot hold): the caller may stop offering elements.
   bool add(const char* element);
 
   // Ends the list: drops an unpaired description and writes the final NULs.
