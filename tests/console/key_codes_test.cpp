@@ -1,5 +1,5 @@
-// The console key tables checked pair by pair against the key-code tables
-// as published for the reader (typed in here, not derived from the code).
+// The console key tables checked pair by pair. The expected pairs below are
+// the key-code tables typed in by hand, never derived from the code.
 
 #include "console/key_codes.h"
 
@@ -82,7 +82,7 @@ const std::map<int, Row> kEnhancedKeyTable = {
     {83, {Pair{224, 83}, Pair{224, 83}, Pair{224, 147}, Pair{0, 163}}},
 };
 
-TEST(NormalKeys, EveryScanCodeAndColumnGivesThePublishedPair) {
+TEST(NormalKeys, EveryScanCodeAndColumnGivesItsPair) {
   const std::map<int, Row> table = normalKeyTable();
   int effective = 0;
   for (int scan = 0; scan <= 88; ++scan) {
@@ -120,7 +120,7 @@ TEST(NormalKeys, ScanCodesPastTheTableGiveNoCode) {
   }
 }
 
-TEST(EnhancedKeys, EveryRowAndColumnGivesThePublishedPairAsItStands) {
+TEST(EnhancedKeys, EveryRowAndColumnGivesItsPairAsItStands) {
   for (const auto& [scan, row] : kEnhancedKeyTable) {
     for (const ColumnState& cs : kColumnStates) {
       EXPECT_EQ(describe(lookup(scan, cs.state | kEnhanced)), describe(row[cs.column]))
