@@ -24,8 +24,8 @@ JNIEXPORT jstring JNICALL Java_quendril_utils_Vantrel_SHBrowseForFolder(JNIEnv* 
                                                                         jint, jint) {
   // The browser needs the component services on this thread. The answer
   // does not matter: a thread already in the multithreaded model stays so,
-  // and the browser then reports its own failure. The thread is left
-  // initialised, as callers have always found it.
+  // and the browser then reports its own failure. The thread stays
+  // initialised after the call, as the Java documentation promises.
   CoInitialize(nullptr);
 
   // Receives the display name, then the path, or the error text instead.
