@@ -1,0 +1,296 @@
+// SHBrowseForFolder: Wine's folder browser driven from a watcher thread, and
+// a stand-in browser for the record the library fills and the answers Wine
+// will not give on demand.
+
+#include <windows.h>
+#include <objbase.h>
+#include <shlobj.h>
+#include <commctrl.h>
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "support/fake_jni.h"
+#include "support/import_hook.h"
+#include "support/vantrel_dll.h"
+#include "support/window_thread.h"
+
+namespace {
+
+using ::testing::ElementsAre;
+using ::testing::MatchesRegex;
+
+constexpr int kHeading = 0x3742;
+constexpr int kTree = 0x3741;
+
+std::string temporaryDirectory() {
+  char path[MAX_PATH] = {};
+  GetTempPathA(sizeof path, path);
+  return path;
+}
+
+std::string windowText(HWND window) {
+  char text[512] = {};
+  GetWindowTextA(window, text, sizeof text);
+  return text;
+}
+
+// Waits on its own thread for the browser the calling thread is about to
+// show, notes what it finds, and acts on it.
+class BrowserDriver {
+ public:
+  explicit BrowserDriver(std::function<void(HWND)> act)
+      : callerThread_(GetCurrentThreadId()), thread_([this, act] {
+          dialog_ = support::waitForWindow(callerThread_, "#32770", 15000);
+          if (dialog_ == nullptr) return;
+          heading_ = windowText(GetDlgItem(dialog_, kHeading));
+          owner_ = GetWindow(dialog_, GW_OWNER);
+          hasTree_ = GetDlgItem(dialog_, kTree) != nullptr;
+          act(dialog_);
+        }) {}
+  ~BrowserDriver() { join(); }
+  void join() {
+    if (thread_.joinable()) thread_.join();
+  }
+
+  bool shown() const { return dialog_ != nullptr; }
+  const std::string& heading() const { return heading_; }
+  HWND owner() const { return owner_; }
+  bool hasTree() const { return hasTree_; }
+
+ private:
+  DWORD callerThread_;
+  HWND dialog_ = nullptr;
+  std::string heading_;
+  HWND owner_ = nullptr;
+  bool hasTree_ = false;
+  std::thread thread_;
+};
+
+std::string selectedItemText(HWND tree) {
+  char text[MAX_PATH] = {};
+  TVITEMA item = {};
+  item.mask = TVIF_TEXT;
+  item.hItem = reinterpret_cast<HTREEITEM>(SendMessageA(tree, TVM_GETNEXTITEM, TVGN_CARET, 0));
+  item.pszText = text;
+  item.cchTextMax = sizeof text;
+  if (item.hItem == nullptr || !SendMessageA(tree, TVM_GETITEMA, 0, reinterpret_cast<LPARAM>(&item)))
+    return {};
+  return text;
+}
+
+void press(HWND dialog, int button) {
+  PostMessageA(dialog, WM_COMMAND, MAKEWPARAM(button, BN_CLICKED),
+               reinterpret_cast<LPARAM>(GetDlgItem(dialog, button)));
+}
+
+// Every last-error read of the library, passed through and recorded.
+std::vector<DWORD> lastErrorsRead;
+DWORD WINAPI recordingGetLastError() {
+  const DWORD error = GetLastError();
+  lastErrorsRead.push_back(error);
+  return error;
+}
+
+std::vector<void*> freedByLibrary;
+void WINAPI recordingCoTaskMemFree(void* memory) {
+  freedByLibrary.push_back(memory);
+  CoTaskMemFree(memory);
+}
+
+class FolderBrowser : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    lastErrorsRead.clear();
+    freedByLibrary.clear();
+    ASSERT_TRUE(lastErrorHook_.installed());
+    ASSERT_TRUE(freeHook_.installed());
+  }
+  void TearDown() override {
+    EXPECT_EQ(jni_.outstandingBorrows(), 0);
+    EXPECT_THAT(jni_.errors(), ElementsAre());
+  }
+
+  std::optional<std::string> browse(HWND owner, jint ignored1 = 0, jint ignored2 = 0, jint ignored3 = 0) {
+    return jni_.text(VANTREL(SHBrowseForFolder)(jni_.env(), nullptr,
+                                                static_cast<jint>(reinterpret_cast<std::intptr_t>(owner)),
+                                                ignored1, ignored2, ignored3));
+  }
+
+  fakejni::Env jni_;
+  support::ImportHook lastErrorHook_{support::vantrelModule(), "KERNEL32.dll", "GetLastError",
+                                     &recordingGetLastError};
+  support::ImportHook freeHook_{support::vantrelModule(), "ole32.dll", "CoTaskMemFree",
+                                &recordingCoTaskMemFree};
+};
+
+TEST_F(FolderBrowser, CancelGivesTheErrorTextWithTheLastErrorCode) {
+  BrowserDriver driver([](HWND dialog) { press(dialog, IDCANCEL); });
+  const std::optional<std::string> result = browse(nullptr);
+  driver.join();
+  ASSERT_TRUE(driver.shown());
+  EXPECT_EQ(driver.heading(), "Select a directory");
+  EXPECT_EQ(driver.owner(), nullptr);
+  ASSERT_THAT(lastErrorsRead, ::testing::SizeIs(1));
+  EXPECT_EQ(result, "Error: " + std::to_string(static_cast<int>(lastErrorsRead[0])));
+  EXPECT_THAT(freedByLibrary, ElementsAre());  // nothing to free
+}
+
+TEST_F(FolderBrowser, ChosenFolderGivesItsPathAndTheOwnerOwnsTheBrowser) {
+  const std::string folder = temporaryDirectory() + "vantrel-browse";
+  ASSERT_TRUE(CreateDirectoryA(folder.c_str(), nullptr) || GetLastError() == ERROR_ALREADY_EXISTS);
+  support::WindowThread windows;
+  HWND owner = windows.create("Browser owner");
+  ASSERT_NE(owner, nullptr);
+
+  BrowserDriver driver([&](HWND dialog) {
+    // Selects the folder in the tree, once the browser has filled it, then
+    // accepts as the user would.
+    HWND tree = GetDlgItem(dialog, kTree);
+    for (int attempt = 0; attempt < 200 && selectedItemText(tree) != "vantrel-browse"; ++attempt) {
+      SendMessageA(dialog, BFFM_SETSELECTIONA, TRUE, reinterpret_cast<LPARAM>(folder.c_str()));
+      Sleep(25);
+    }
+    press(dialog, IDOK);
+  });
+  const std::optional<std::string> result = browse(owner);
+  driver.join();
+  ASSERT_TRUE(driver.shown());
+  EXPECT_TRUE(driver.hasTree());
+  EXPECT_EQ(driver.owner(), owner);
+  EXPECT_EQ(result, folder);
+  EXPECT_THAT(lastErrorsRead, ElementsAre());
+  EXPECT_THAT(freedByLibrary, ::testing::SizeIs(1));
+  windows.destroy(owner);
+}
+
+TEST_F(FolderBrowser, IgnoredArgumentsChangeNothing) {
+  for (jint ignored : std::initializer_list<jint>{-1, static_cast<jint>(0x80000000)}) {
+    SCOPED_TRACE(ignored);
+    lastErrorsRead.clear();
+    BrowserDriver driver([](HWND dialog) { press(dialog, IDCANCEL); });
+    const std::optional<std::string> result = browse(nullptr, ignored, ~ignored, ignored ^ 0x5A5A5A5A);
+    driver.join();
+    ASSERT_TRUE(driver.shown());
+    EXPECT_EQ(driver.heading(), "Select a directory");
+    ASSERT_THAT(lastErrorsRead, ::testing::SizeIs(1));
+    EXPECT_EQ(result, "Error: " + std::to_string(static_cast<int>(lastErrorsRead[0])));
+  }
+}
+
+// A stand-in browser: keeps a copy of the record it was given and answers
+// the item list the test scripts.
+struct Recorded {
+  int calls = 0;
+  BROWSEINFOA record = {};
+  std::string title;
+  bool displayNameStartedEmpty = false;
+  PIDLIST_ABSOLUTE answer = nullptr;
+  DWORD lastErrorToLeave = 0;
+} recorded;
+
+PIDLIST_ABSOLUTE WINAPI standInBrowser(BROWSEINFOA* record) {
+  ++recorded.calls;
+  recorded.record = *record;
+  recorded.title = record->lpszTitle != nullptr ? record->lpszTitle : "<null>";
+  recorded.displayNameStartedEmpty = record->pszDisplayName != nullptr && record->pszDisplayName[0] == '\0';
+  SetLastError(recorded.lastErrorToLeave);
+  return recorded.answer;
+}
+
+class StandInBrowser : public FolderBrowser {
+ protected:
+  void SetUp() override {
+    FolderBrowser::SetUp();
+    recorded = Recorded();
+    ASSERT_TRUE(browserHook_.installed());
+  }
+
+  support::ImportHook browserHook_{support::vantrelModule(), "SHELL32.dll", "SHBrowseForFolderA",
+                                   &standInBrowser};
+};
+
+TEST_F(StandInBrowser, RecordAsksForTheTitledEditableValidatingBrowserOverTheOwner) {
+  const HWND owner = reinterpret_cast<HWND>(static_cast<std::intptr_t>(0x00ABCDEF));
+  browse(owner, 11, 22, 33);
+  ASSERT_EQ(recorded.calls, 1);
+  EXPECT_EQ(recorded.record.hwndOwner, owner);
+  EXPECT_EQ(recorded.record.pidlRoot, nullptr);
+  EXPECT_NE(recorded.record.pszDisplayName, nullptr);
+  EXPECT_TRUE(recorded.displayNameStartedEmpty);
+  EXPECT_EQ(recorded.title, "Select a directory");
+  EXPECT_EQ(recorded.record.ulFlags, 0x0070u);
+  EXPECT_EQ(recorded.record.lpfn, nullptr);
+  EXPECT_EQ(recorded.record.lParam, 0);
+  EXPECT_EQ(recorded.record.iImage, 0);
+
+  // A negative owner handle travels bit for bit as well.
+  const HWND highOwner = reinterpret_cast<HWND>(static_cast<std::intptr_t>(static_cast<int>(0xFFFF1234)));
+  browse(highOwner);
+  EXPECT_EQ(recorded.record.hwndOwner, highOwner);
+}
+
+DWORD WINAPI highBitLastError() { return 0x80000005; }
+
+TEST_F(StandInBrowser, LastErrorIsReadRightAfterTheBrowserAndPrintedSigned) {
+  recorded.lastErrorToLeave = ERROR_CANCELLED;
+  EXPECT_EQ(browse(nullptr), "Error: 1223");
+  EXPECT_THAT(lastErrorsRead, ElementsAre(ERROR_CANCELLED));
+  {
+    support::ImportHook hook(support::vantrelModule(), "KERNEL32.dll", "GetLastError", &highBitLastError);
+    ASSERT_TRUE(hook.installed());
+    EXPECT_EQ(browse(nullptr), "Error: -2147483643");
+  }
+  EXPECT_THAT(jni_.calls(), ElementsAre("NewStringUTF Error: 1223", "NewStringUTF Error: -2147483643"));
+}
+
+std::size_t jniCallsAtFree = 0;
+const fakejni::Env* watchedEnv = nullptr;
+void WINAPI orderNotingCoTaskMemFree(void* memory) {
+  jniCallsAtFree = watchedEnv->calls().size();
+  recordingCoTaskMemFree(memory);
+}
+
+TEST_F(StandInBrowser, ItemListIsFreedOnceAfterThePathBecameTheResult) {
+  const std::string windowsFolder = [] {
+    char path[MAX_PATH] = {};
+    GetWindowsDirectoryA(path, sizeof path);
+    return std::string(path);
+  }();
+  std::wstring wide(windowsFolder.begin(), windowsFolder.end());
+  ASSERT_EQ(SHParseDisplayName(wide.c_str(), nullptr, &recorded.answer, 0, nullptr), S_OK);
+  support::ImportHook orderHook(support::vantrelModule(), "ole32.dll", "CoTaskMemFree",
+                                &orderNotingCoTaskMemFree);
+  watchedEnv = &jni_;
+
+  EXPECT_EQ(browse(nullptr), windowsFolder);
+  EXPECT_THAT(freedByLibrary, ElementsAre(recorded.answer));
+  EXPECT_EQ(jniCallsAtFree, 1u);  // NewStringUTF came first
+  EXPECT_THAT(lastErrorsRead, ElementsAre());
+}
+
+int coInitializeCalls = 0;
+void* coInitializeReserved = reinterpret_cast<void*>(1);
+HRESULT WINAPI refusingCoInitialize(void* reserved) {
+  ++coInitializeCalls;
+  coInitializeReserved = reserved;
+  return RPC_E_CHANGED_MODE;
+}
+
+TEST_F(StandInBrowser, RefusedInitialisationStillShowsTheBrowser) {
+  support::ImportHook hook(support::vantrelModule(), "ole32.dll", "CoInitialize", &refusingCoInitialize);
+  ASSERT_TRUE(hook.installed());
+  recorded.lastErrorToLeave = 0;
+  EXPECT_EQ(browse(nullptr), "Error: 0");
+  EXPECT_EQ(coInitializeCalls, 1);
+  EXPECT_EQ(coInitializeReserved, nullptr);
+  EXPECT_EQ(recorded.calls, 1);
+}
+
+}  // namespace
