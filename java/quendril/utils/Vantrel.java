@@ -35,10 +35,14 @@ public final class Vantrel {
      * Reads one key press from the process's console, without echo and
      * without waiting for Enter.
      *
+     * <p>{@link ConsoleKey#of(int, int)} names the keys that arrive in two
+     * calls.
+     *
      * @return an ordinary character as its byte value (0 to 255); for a
      *         function, cursor or other extended key first the prefix 0 or
-     *         224 and, at the next call, the key's code; -1 when the process has no console input
-     *         that can be read
+     *         224 and, at the next call, the key's code; -1 when the process
+     *         has no console input that can be read
+     * @see ConsoleKey
      */
     public static native int getConsoleChar();
 
