@@ -2,6 +2,4 @@
 
 // The library needs no set-up of its own: the runtime's start-up and
 // termination (which run around this entry) are all there is.
-extern "C" BOOL WINAPI DllMain(HINSTANCE, DWORD, LPVOID) {
-  return TRUE;
-}
+extern "C" BOOL WINAPI DllMain(HINSTANCE, DWORD, LPVOID) { return TRUE; }

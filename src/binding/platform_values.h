@@ -1,7 +1,7 @@
 #pragma once
 
-#include <windows.h>
 #include <jni.h>
+#include <windows.h>
 
 #include <cstdint>
 
@@ -11,12 +11,8 @@ namespace vantrel {
 static_assert(sizeof(HWND) == sizeof(jint), "window handles travel as a Java int: 32-bit only");
 
 // A Java int carries a window handle bit for bit, both ways; 0 is none.
-inline HWND toWindow(jint handle) {
-  return reinterpret_cast<HWND>(static_cast<std::intptr_t>(handle));
-}
-inline jint fromWindow(HWND window) {
-  return static_cast<jint>(reinterpret_cast<std::intptr_t>(window));
-}
+inline HWND toWindow(jint handle) { return reinterpret_cast<HWND>(static_cast<std::intptr_t>(handle)); }
+inline jint fromWindow(HWND window) { return static_cast<jint>(reinterpret_cast<std::intptr_t>(window)); }
 
 // Only the low 8 bits of a Java boolean decide.
 inline bool isTrue(jboolean value) { return (value & 0xFF) != 0; }

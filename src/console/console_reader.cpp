@@ -73,8 +73,8 @@ class ConsoleInput {
   enum class State { kNotOpened, kOpen, kUnavailable };
 
   void open() {
-    handle_ = CreateFileA("CONIN$", GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                          nullptr, OPEN_EXISTING, 0, nullptr);
+    handle_ = CreateFileA("CONIN$", GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                          OPEN_EXISTING, 0, nullptr);
     state_ = handle_ != INVALID_HANDLE_VALUE ? State::kOpen : State::kUnavailable;
   }
 
@@ -87,9 +87,8 @@ class ConsoleInput {
       if (!ReadConsoleInputA(handle_, &record, 1, &read) || read != 1) return kNoCharacter;
       if (record.EventType != KEY_EVENT || !record.Event.KeyEvent.bKeyDown) continue;
       const KEY_EVENT_RECORD& key = record.Event.KeyEvent;
-      const std::optional<KeyResults> results =
-          keyDownResults(static_cast<std::uint8_t>(key.uChar.AsciiChar), key.wVirtualScanCode,
-                         key.dwControlKeyState);
+      const std::optional<KeyResults> results = keyDownResults(static_cast<std::uint8_t>(key.uChar.AsciiChar),
+                                                               key.wVirtualScanCode, key.dwControlKeyState);
       if (!results) continue;
       pending_ = results->second;
       return results->first;
@@ -106,8 +105,6 @@ ConsoleInput console;
 
 }  // namespace
 
-int readConsoleKey() {
-  return console.readKey();
-}
+int readConsoleKey() { return console.readKey(); }
 
 }  // namespace vantrel

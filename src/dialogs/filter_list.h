@@ -27,8 +27,8 @@ class FilterListWriter {
  private:
   char* buffer_;
   std::size_t capacity_;
-  std::size_t used_ = 0;         // bytes of whole pairs
-  std::size_t pending_ = 0;      // bytes of a description awaiting its pattern
+  std::size_t used_ = 0;     // bytes of whole pairs
+  std::size_t pending_ = 0;  // bytes of a description awaiting its pattern
   std::size_t pairs_ = 0;
   bool closed_ = false;
   bool havePending_ = false;

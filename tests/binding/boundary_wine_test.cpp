@@ -1,10 +1,9 @@
 // What Vantrel.dll shows the JVM and the loader: its exports, imports,
 // header flags and resources.
 
-#include <windows.h>
-
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
+#include <windows.h>
 
 #include <algorithm>
 #include <set>
@@ -41,7 +40,8 @@ std::vector<std::string> exportNames(std::string* moduleName) {
 std::vector<std::string> importedDlls() {
   const auto& directory = ntHeaders()->OptionalHeader.DataDirectory[IMAGE_DIRECTORY_ENTRY_IMPORT];
   std::vector<std::string> result;
-  for (auto* import = reinterpret_cast<const IMAGE_IMPORT_DESCRIPTOR*>(imageBase() + directory.VirtualAddress);
+  for (auto* import =
+           reinterpret_cast<const IMAGE_IMPORT_DESCRIPTOR*>(imageBase() + directory.VirtualAddress);
        import->Name != 0; ++import) {
     std::string name = reinterpret_cast<const char*>(imageBase() + import->Name);
     std::transform(name.begin(), name.end(), name.begin(), ::toupper);
@@ -55,13 +55,31 @@ TEST(Boundary, ExportsExactlyTheNativeMethodsByUndecoratedName) {
   std::vector<std::string> names = exportNames(&module);
   EXPECT_EQ(module, "Vantrel.dll");
   std::vector<std::string> expected;
-  for (const char* method :
-       {"getConsoleChar", "getLogicalDrives", "getFreeDiskSpace", "getDriveType", "getVolumeLabel",
-        "setVolumeLabel", "getVolumeSerialNumber", "getCurrentDirectory", "setCurrentDirectory", "getHwnd",
-        "getActiveWindow", "getForegroundWindow", "setWindowMinimized", "setWindowMaximized",
-        "setWindowRestored", "setWindowAlwaysOnTop", "setWindowRestoreEnabled", "setWindowMoveEnabled",
-        "setWindowSizeEnabled", "setWindowMinimizeEnabled", "setWindowMaximizeEnabled",
-        "getOpenSaveFileName", "SHBrowseForFolder", "getSHFolderPath", "getMACAddress"}) {
+  for (const char* method : {"getConsoleChar",
+                             "getLogicalDrives",
+                             "getFreeDiskSpace",
+                             "getDriveType",
+                             "getVolumeLabel",
+                             "setVolumeLabel",
+                             "getVolumeSerialNumber",
+                             "getCurrentDirectory",
+                             "setCurrentDirectory",
+                             "getHwnd",
+                             "getActiveWindow",
+                             "getForegroundWindow",
+                             "setWindowMinimized",
+                             "setWindowMaximized",
+                             "setWindowRestored",
+                             "setWindowAlwaysOnTop",
+                             "setWindowRestoreEnabled",
+                             "setWindowMoveEnabled",
+                             "setWindowSizeEnabled",
+                             "setWindowMinimizeEnabled",
+                             "setWindowMaximizeEnabled",
+                             "getOpenSaveFileName",
+                             "SHBrowseForFolder",
+                             "getSHFolderPath",
+                             "getMACAddress"}) {
     expected.push_back(std::string("Java_quendril_utils_Vantrel_") + method);
   }
   std::sort(expected.begin(), expected.end());
@@ -71,7 +89,7 @@ TEST(Boundary, ExportsExactlyTheNativeMethodsByUndecoratedName) {
 
 TEST(Boundary, ImportsOnlyWindowsSystemLibraries) {
   const std::set<std::string> system = {"KERNEL32.DLL", "USER32.DLL", "COMDLG32.DLL", "SHELL32.DLL",
-                                        "OLE32.DLL", "MSVCRT.DLL", "ADVAPI32.DLL", "GDI32.DLL"};
+                                        "OLE32.DLL",    "MSVCRT.DLL", "ADVAPI32.DLL", "GDI32.DLL"};
   std::vector<std::string> dlls = importedDlls();
   EXPECT_FALSE(dlls.empty());
   for (const std::string& dll : dlls) {
@@ -106,7 +124,8 @@ TEST(Boundary, EntryPointAnswersTrueForEveryNotification) {
 
 std::string resourceBytes(LPCSTR type, WORD id) {
   HMODULE module = support::vantrelModule();
-  HRSRC found = FindResourceExA(module, type, MAKEINTRESOURCEA(id), MAKELANGID(LANG_ENGLISH, SUBLANG_ENGLISH_US));
+  HRSRC found =
+      FindResourceExA(module, type, MAKEINTRESOURCEA(id), MAKELANGID(LANG_ENGLISH, SUBLANG_ENGLISH_US));
   if (found == nullptr) return {};
   auto* data = static_cast<const char*>(LockResource(LoadResource(module, found)));
   return std::string(data, SizeofResource(module, found));
@@ -158,8 +177,8 @@ TEST(Boundary, VersionRecordCarriesEveryField) {
   EXPECT_EQ(versionString(info, "SpecialBuild"), "");
 
   WORD* translation = nullptr;
-  ASSERT_TRUE(VerQueryValueA(info.data(), "\\VarFileInfo\\Translation", reinterpret_cast<void**>(&translation),
-                             &length));
+  ASSERT_TRUE(VerQueryValueA(info.data(), "\\VarFileInfo\\Translation",
+                             reinterpret_cast<void**>(&translation), &length));
   ASSERT_EQ(length, 4u);
   EXPECT_EQ(translation[0], 0x0409);
   EXPECT_EQ(translation[1], 0x04B0);

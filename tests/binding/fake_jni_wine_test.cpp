@@ -26,8 +26,9 @@ TEST(FakeJni, TracksBorrowsAndSeesADoubleOrCrossedGiveBack) {
   env->ReleaseStringUTFChars(b, bytesB);
   EXPECT_EQ(jni.outstandingBorrows(), 0);
   EXPECT_THAT(jni.errors(), SizeIs(2));
-  EXPECT_THAT(jni.calls(), ElementsAre("GetStringUTFChars a", "GetStringUTFChars b", "ReleaseStringUTFChars b",
-                                       "ReleaseStringUTFChars b", "ReleaseStringUTFChars b"));
+  EXPECT_THAT(jni.calls(),
+              ElementsAre("GetStringUTFChars a", "GetStringUTFChars b", "ReleaseStringUTFChars b",
+                          "ReleaseStringUTFChars b", "ReleaseStringUTFChars b"));
 }
 
 TEST(FakeJni, BuildsArraysAndSeesAnIndexOutOfRange) {

@@ -2,10 +2,9 @@
 // redirected), so that every record sequence, failure and call order can be
 // produced on demand.
 
-#include <windows.h>
-
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
+#include <windows.h>
 
 #include <atomic>
 #include <string>
@@ -30,9 +29,7 @@ const char kRead[] = "ReadConsoleInputA length=1 in mode 0x0";
 const char kOpen[] =
     "CreateFileA CONIN$ access=0xC0000000 share=0x3 security=null disposition=3 attributes=0x0 template=null";
 
-int getConsoleChar(fakejni::Env& jni) {
-  return VANTREL(getConsoleChar)(jni.env(), nullptr);
-}
+int getConsoleChar(fakejni::Env& jni) { return VANTREL(getConsoleChar)(jni.env(), nullptr); }
 
 // One read's worth of console operations, with `reads` records taken.
 std::vector<std::string> readWith(int reads) {
@@ -128,9 +125,9 @@ TEST_F(ConsoleChar, FunctionKeysF11AndF12) {
 }
 
 TEST_F(ConsoleChar, ArrowsWithAndWithoutEnhancedKey) {
-  console_.push(keyDown(0, 72, ENHANCED_KEY));                     // grey Up
-  console_.push(keyDown(0, 72, 0));                                // keypad 8, Num Lock off
-  console_.push(keyDown(0, 72, ENHANCED_KEY | LEFT_ALT_PRESSED));  // Alt+Up
+  console_.push(keyDown(0, 72, ENHANCED_KEY));                      // grey Up
+  console_.push(keyDown(0, 72, 0));                                 // keypad 8, Num Lock off
+  console_.push(keyDown(0, 72, ENHANCED_KEY | LEFT_ALT_PRESSED));   // Alt+Up
   console_.push(keyDown(0, 75, ENHANCED_KEY | LEFT_CTRL_PRESSED));  // Ctrl+Left
   console_.push(keyDown(0, 80, LEFT_CTRL_PRESSED));                 // Ctrl+keypad 2
   console_.push(keyDown(0, 77, ENHANCED_KEY | SHIFT_PRESSED));      // Shift+Right
@@ -309,8 +306,8 @@ constexpr int kNoScenario = 77;
 
 CHILD_SCENARIO(NoConsoleAtAll) {
   ChildChecks check;
-  if (!check.expect(CreateFileA("CONIN$", GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr) ==
-                        INVALID_HANDLE_VALUE,
+  if (!check.expect(CreateFileA("CONIN$", GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0,
+                                nullptr) == INVALID_HANDLE_VALUE,
                     "this process has no console")) {
     return kNoScenario;
   }

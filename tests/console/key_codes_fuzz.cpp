@@ -30,7 +30,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if (results->first != character || results->second != vantrel::kNoCharacter) std::abort();
     return 0;
   }
-  if (results->first < 0 || results->first > 255 || results->second < 0 || results->second > 255) std::abort();
+  if (results->first < 0 || results->first > 255 || results->second < 0 || results->second > 255)
+    std::abort();
   // Outside the enhanced table, a pair is given only with a real prefix and
   // a code, and only for scan codes the table holds.
   if (!(state & vantrel::kEnhancedKey)) {

@@ -17,7 +17,7 @@ namespace {
 using vantrel::extendedKeyCodes;
 using vantrel::keyDownResults;
 
-using Pair = std::pair<int, int>;  // prefix, code
+using Pair = std::pair<int, int>;                // prefix, code
 using Row = std::array<std::optional<Pair>, 4>;  // plain, Shift, Ctrl, Alt
 
 enum { kPlain, kShift, kCtrl, kAlt };
@@ -53,7 +53,8 @@ std::map<int, Row> normalKeyTable() {
   }
   const int keypad[] = {71, 72, 73, 75, 77, 79, 80, 81, 82, 83};
   const int ctrlKeypad[] = {119, 141, 132, 115, 116, 117, 145, 118, 146, 147};
-  for (int i = 0; i < 10; ++i) table[keypad[i]] = Row{Pair{0, keypad[i]}, std::nullopt, Pair{0, ctrlKeypad[i]}, std::nullopt};
+  for (int i = 0; i < 10; ++i)
+    table[keypad[i]] = Row{Pair{0, keypad[i]}, std::nullopt, Pair{0, ctrlKeypad[i]}, std::nullopt};
   table[87] = {Pair{224, 133}, Pair{224, 135}, Pair{224, 137}, Pair{224, 139}};
   table[88] = {Pair{224, 134}, Pair{224, 136}, Pair{224, 138}, Pair{224, 140}};
   table[15] = Row{std::nullopt, Pair{0, 15}, Pair{0, 148}, std::nullopt};
@@ -160,7 +161,10 @@ TEST(ModifierColumn, AltOutranksCtrlWhichOutranksShiftAndLockKeysPlayNoPart) {
   const int up[] = {72, 72, 141, 152};
   for (std::uint32_t state = 0; state <= 0xFFFF; ++state) {
     if (state & kEnhanced) continue;
-    const int column = (state & 0x0003) ? kAlt : (state & 0x000C) ? kCtrl : (state & 0x0010) ? kShift : kPlain;
+    const int column = (state & 0x0003)   ? kAlt
+                       : (state & 0x000C) ? kCtrl
+                       : (state & 0x0010) ? kShift
+                                          : kPlain;
     const auto f1Pair = lookup(59, state);
     ASSERT_TRUE(f1Pair) << "state 0x" << std::hex << state;
     ASSERT_EQ(f1Pair->second, f1[column]) << "state 0x" << std::hex << state;
@@ -168,8 +172,8 @@ TEST(ModifierColumn, AltOutranksCtrlWhichOutranksShiftAndLockKeysPlayNoPart) {
     ASSERT_TRUE(upPair) << "state 0x" << std::hex << state;
     ASSERT_EQ(upPair->second, up[column]) << "state 0x" << std::hex << state;
   }
-  EXPECT_EQ(describe(lookup(59, 0x0008 | 0x0002)), "0/104");  // Ctrl+Alt: Alt
-  EXPECT_EQ(describe(lookup(59, 0x0010 | 0x0004)), "0/94");   // Shift+Ctrl: Ctrl
+  EXPECT_EQ(describe(lookup(59, 0x0008 | 0x0002)), "0/104");          // Ctrl+Alt: Alt
+  EXPECT_EQ(describe(lookup(59, 0x0010 | 0x0004)), "0/94");           // Shift+Ctrl: Ctrl
   EXPECT_EQ(describe(lookup(59, 0x0020 | 0x0040 | 0x0080)), "0/59");  // Num, Scroll, Caps Lock
 }
 

@@ -2,9 +2,8 @@
 // a console of its own writes records into CONIN$ and reads them back
 // through the export.
 
-#include <windows.h>
-
 #include <gtest/gtest.h>
+#include <windows.h>
 
 #include <atomic>
 #include <string>
@@ -46,12 +45,12 @@ CHILD_SCENARIO(RealConsoleRoundTrip) {
   FlushConsoleInputBuffer(input);
   DWORD before = 0;
   GetConsoleMode(input, &before);
-  check.expect(write(input, {keyUp('x', 45), focusRecord(), mouseRecord(), keyDown(0, 42, SHIFT_PRESSED),
-                             keyDown('a', 30, 0, 3), keyUp('a', 30), keyDown(0, 59, 0),
-                             keyDown(0, 72, ENHANCED_KEY), keyDown(0, 88, LEFT_ALT_PRESSED),
-                             keyDown(0, 28, ENHANCED_KEY), keyDown(0, 59, SHIFT_PRESSED | LEFT_CTRL_PRESSED),
-                             keyDown(0xE9, 18, 0)}),
-               "records written");
+  check.expect(
+      write(input, {keyUp('x', 45), focusRecord(), mouseRecord(), keyDown(0, 42, SHIFT_PRESSED),
+                    keyDown('a', 30, 0, 3), keyUp('a', 30), keyDown(0, 59, 0), keyDown(0, 72, ENHANCED_KEY),
+                    keyDown(0, 88, LEFT_ALT_PRESSED), keyDown(0, 28, ENHANCED_KEY),
+                    keyDown(0, 59, SHIFT_PRESSED | LEFT_CTRL_PRESSED), keyDown(0xE9, 18, 0)}),
+      "records written");
   fakejni::Env jni;
   std::vector<int> results;
   for (int i = 0; i < 12; ++i) results.push_back(VANTREL(getConsoleChar)(jni.env(), nullptr));
@@ -107,9 +106,7 @@ void runInNewConsole(const char* scenario) {
   EXPECT_EQ(result.exitCode, 0u) << joinLines(result.debugOutput);
 }
 
-TEST(RealConsole, RecordsWrittenToTheConsoleComeBackAsKeys) {
-  runInNewConsole("RealConsoleRoundTrip");
-}
+TEST(RealConsole, RecordsWrittenToTheConsoleComeBackAsKeys) { runInNewConsole("RealConsoleRoundTrip"); }
 
 TEST(RealConsole, TheConsoleIsInModeZeroOnlyWhileAReadWaits) {
   runInNewConsole("RealConsoleModeZeroWhileWaiting");

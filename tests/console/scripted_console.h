@@ -102,7 +102,9 @@ class ScriptedConsole {
   // The read that takes this entry signals entered() and waits for
   // release() before it delivers the entry after it.
   void pushGate() { add({Entry::kGate, {}}); }
-  bool waitUntilGateEntered(DWORD timeoutMs) { return WaitForSingleObject(entered_, timeoutMs) == WAIT_OBJECT_0; }
+  bool waitUntilGateEntered(DWORD timeoutMs) {
+    return WaitForSingleObject(entered_, timeoutMs) == WAIT_OBJECT_0;
+  }
   void releaseGate() { SetEvent(release_); }
   size_t scriptLeft() {
     std::lock_guard<std::mutex> guard(mutex_);
@@ -146,7 +148,9 @@ class ScriptedConsole {
     script_.pop_front();
     return true;
   }
-  static std::string handleNote(HANDLE handle) { return handle == ScriptedConsole::handle() ? "" : " (foreign handle)"; }
+  static std::string handleNote(HANDLE handle) {
+    return handle == ScriptedConsole::handle() ? "" : " (foreign handle)";
+  }
   static std::string hex(DWORD value) {
     char text[16];
     std::snprintf(text, sizeof text, "0x%lX", value);

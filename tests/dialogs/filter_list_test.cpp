@@ -14,7 +14,7 @@ namespace {
 using vantrel::FilterListWriter;
 
 struct Written {
-  std::string bytes;    // the buffer up to and including the list's final NUL
+  std::string bytes;  // the buffer up to and including the list's final NUL
   std::size_t pairs;
   std::vector<bool> accepted;
 };

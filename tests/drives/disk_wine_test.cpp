@@ -8,8 +8,8 @@
 
 namespace {
 
-using ::testing::ElementsAre;
 using drivetest::hookKernel;
+using ::testing::ElementsAre;
 
 class FreeDiskSpace : public drivetest::DrivesTest {
  protected:
@@ -65,8 +65,8 @@ TEST_F(FreeDiskSpace, IsThePlatformsProductForEveryDrive) {
     const jlong bytes = freeSpace(jni_.string(root));
     ASSERT_EQ(disk.calls, 1);
     ASSERT_TRUE(disk.result) << root;
-    EXPECT_EQ(static_cast<std::uint64_t>(bytes), std::uint64_t{disk.freeClusters} * disk.sectorsPerCluster *
-                                                     disk.bytesPerSector)
+    EXPECT_EQ(static_cast<std::uint64_t>(bytes),
+              std::uint64_t{disk.freeClusters} * disk.sectorsPerCluster * disk.bytesPerSector)
         << root;
     EXPECT_GT(bytes, 0) << root;
   }

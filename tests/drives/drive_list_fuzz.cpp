@@ -10,7 +10,8 @@
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   if (size < 2) return 0;
-  const std::size_t reported = static_cast<std::size_t>(data[0]) | (static_cast<std::size_t>(data[1] & 0x01) << 8);
+  const std::size_t reported =
+      static_cast<std::size_t>(data[0]) | (static_cast<std::size_t>(data[1] & 0x01) << 8);
   char buffer[256];
   std::memset(buffer, 0, sizeof buffer);
   std::memcpy(buffer, data + 2, size - 2 < sizeof buffer ? size - 2 : sizeof buffer);

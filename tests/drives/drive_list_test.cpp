@@ -21,7 +21,8 @@ struct Answer {
 
 std::vector<std::string> entries(const DriveList& list) {
   std::vector<std::string> result;
-  for (const char* entry = list.first(); entry != nullptr; entry = list.next(entry)) result.emplace_back(entry);
+  for (const char* entry = list.first(); entry != nullptr; entry = list.next(entry))
+    result.emplace_back(entry);
   EXPECT_EQ(result.size(), list.count());
   return result;
 }

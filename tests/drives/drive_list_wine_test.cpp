@@ -9,9 +9,9 @@
 
 namespace {
 
+using drivetest::hookKernel;
 using ::testing::ElementsAre;
 using ::testing::ElementsAreArray;
-using drivetest::hookKernel;
 
 class LogicalDrives : public drivetest::DrivesTest {
  protected:
@@ -89,7 +89,8 @@ TEST_F(ScriptedDrives, DrivesACAndDGiveThreeRootsInOrder) {
 }
 
 TEST_F(ScriptedDrives, OneDriveAndAllTwentySix) {
-  EXPECT_THAT(listOf(std::string("C:\\\0\0", 5), 4).value_or(std::vector<std::string>{}), ElementsAre("C:\\"));
+  EXPECT_THAT(listOf(std::string("C:\\\0\0", 5), 4).value_or(std::vector<std::string>{}),
+              ElementsAre("C:\\"));
 
   std::string all;
   std::vector<std::string> roots;

@@ -11,13 +11,15 @@
 
 namespace {
 
-using ::testing::ElementsAre;
 using drivetest::hookKernel;
+using ::testing::ElementsAre;
 
 class Volume : public drivetest::DrivesTest {
  protected:
   std::string label(jstring root) { return textOf(VANTREL(getVolumeLabel)(jni_.env(), nullptr, root)); }
-  std::string serial(jstring root) { return textOf(VANTREL(getVolumeSerialNumber)(jni_.env(), nullptr, root)); }
+  std::string serial(jstring root) {
+    return textOf(VANTREL(getVolumeSerialNumber)(jni_.env(), nullptr, root));
+  }
   jboolean setLabel(jstring root, jstring text) {
     return VANTREL(setVolumeLabel)(jni_.env(), nullptr, root, text);
   }
@@ -86,7 +88,8 @@ BOOL WINAPI scriptedVolumeInformation(LPCSTR root, LPSTR name, DWORD nameSize, L
   volume.fileSystemBuffer = fileSystem != nullptr;
   volume.fileSystemNameSize = fileSystemSize;
   volume.outputsWereClear = maximumComponentLength != nullptr && *maximumComponentLength == 0 &&
-                            flags != nullptr && *flags == 0 && (serialNumber == nullptr || *serialNumber == 0);
+                            flags != nullptr && *flags == 0 &&
+                            (serialNumber == nullptr || *serialNumber == 0);
   if (maximumComponentLength != nullptr) *maximumComponentLength = 255;
   if (flags != nullptr) *flags = 0x3;
   if (name != nullptr) {

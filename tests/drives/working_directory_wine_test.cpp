@@ -1,9 +1,8 @@
 // getCurrentDirectory and setCurrentDirectory against Wine's kernel.
 
-#include <windows.h>
-
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
+#include <windows.h>
 
 #include <string>
 
@@ -37,7 +36,9 @@ class WorkingDirectory : public ::testing::Test {
   }
 
   jboolean set(jstring path) { return VANTREL(setCurrentDirectory)(jni_.env(), nullptr, path); }
-  std::string get() { return jni_.text(VANTREL(getCurrentDirectory)(jni_.env(), nullptr)).value_or("<null>"); }
+  std::string get() {
+    return jni_.text(VANTREL(getCurrentDirectory)(jni_.env(), nullptr)).value_or("<null>");
+  }
 
   fakejni::Env jni_;
   std::string saved_;
@@ -139,7 +140,8 @@ TEST_F(WorkingDirectory, LongestDirectoryComesBackWholeAndALongerOneAsEmpty) {
   EXPECT_EQ(get(), longest);
 
   const std::string tooLong = directoryOfLength(260);
-  if (!SetCurrentDirectoryA(tooLong.c_str())) GTEST_SKIP() << "the platform refuses a 260-character directory";
+  if (!SetCurrentDirectoryA(tooLong.c_str()))
+    GTEST_SKIP() << "the platform refuses a 260-character directory";
   EXPECT_EQ(get(), "");
 }
 
@@ -161,7 +163,8 @@ TEST_F(WorkingDirectory, TooSmallOrFailedReadGivesTheEmptyString) {
     EXPECT_EQ(get(), "");
   }
   {
-    support::ImportHook hook(support::vantrelModule(), "KERNEL32.dll", "GetCurrentDirectoryA", &failsWithoutWriting);
+    support::ImportHook hook(support::vantrelModule(), "KERNEL32.dll", "GetCurrentDirectoryA",
+                             &failsWithoutWriting);
     EXPECT_EQ(get(), "");
   }
 }

@@ -2,12 +2,11 @@
 // generators for the older-system path and the failures Wine will not give
 // on demand.
 
-#include <windows.h>
-#include <objbase.h>
-#include <rpc.h>
-
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
+#include <objbase.h>
+#include <rpc.h>
+#include <windows.h>
 
 #include <cstring>
 #include <optional>

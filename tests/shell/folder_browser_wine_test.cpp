@@ -2,13 +2,12 @@
 // a stand-in browser for the record the library fills and the answers Wine
 // will not give on demand.
 
-#include <windows.h>
-#include <objbase.h>
-#include <shlobj.h>
 #include <commctrl.h>
-
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
+#include <objbase.h>
+#include <shlobj.h>
+#include <windows.h>
 
 #include <cstdint>
 #include <functional>

@@ -72,8 +72,8 @@ ChildResult runChild(const char* scenario, const ChildOptions& options) {
   startup.cb = sizeof startup;
   PROCESS_INFORMATION process = {};
   DWORD flags = options.creationFlags | (options.debug ? DEBUG_ONLY_THIS_PROCESS : 0);
-  if (!CreateProcessA(program, &commandLine[0], nullptr, nullptr, FALSE, flags, nullptr, nullptr,
-                      &startup, &process)) {
+  if (!CreateProcessA(program, &commandLine[0], nullptr, nullptr, FALSE, flags, nullptr, nullptr, &startup,
+                      &process)) {
     std::fprintf(stderr, "cannot start child scenario %s (error %lu)\n", scenario, GetLastError());
     return result;
   }

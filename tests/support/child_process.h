@@ -19,21 +19,20 @@ struct ChildRegistration {
 };
 
 // CHILD_SCENARIO(name) { ...; return exitCode; }
-#define CHILD_SCENARIO(name)                                                        \
-  static int childScenario_##name();                                                \
-  static const ::support::ChildRegistration childRegistration_##name(#name,         \
-                                                                     childScenario_##name); \
+#define CHILD_SCENARIO(name)                                                                       \
+  static int childScenario_##name();                                                               \
+  static const ::support::ChildRegistration childRegistration_##name(#name, childScenario_##name); \
   static int childScenario_##name()
 
 struct ChildResult {
-  bool finished = false;                  // false: killed after the timeout
-  DWORD exitCode = 0;                     // the scenario's result, or the exception code
-  std::vector<std::string> debugOutput;   // each OutputDebugStringA text (when debugged)
+  bool finished = false;                 // false: killed after the timeout
+  DWORD exitCode = 0;                    // the scenario's result, or the exception code
+  std::vector<std::string> debugOutput;  // each OutputDebugStringA text (when debugged)
 };
 
 struct ChildOptions {
-  bool debug = false;         // debug the child, collecting its debugger output
-  DWORD creationFlags = 0;    // for example CREATE_NEW_CONSOLE
+  bool debug = false;       // debug the child, collecting its debugger output
+  DWORD creationFlags = 0;  // for example CREATE_NEW_CONSOLE
   DWORD timeoutMs = 60000;
 };
 

@@ -13,17 +13,20 @@ enum Kind { kString, kArray, kClass };
 
 struct Env::Object {
   int kind;
-  std::string text;                 // kString: modified UTF-8 bytes; kClass: name
-  std::vector<Object*> elements;    // kArray
+  std::string text;               // kString: modified UTF-8 bytes; kClass: name
+  std::vector<Object*> elements;  // kArray
 };
 
 namespace {
 
 const char* kindName(int kind) {
   switch (kind) {
-    case kString: return "String";
-    case kArray: return "Object[]";
-    default: return "Class";
+    case kString:
+      return "String";
+    case kArray:
+      return "Object[]";
+    default:
+      return "Class";
   }
 }
 
@@ -79,7 +82,8 @@ struct Callbacks {
     self->log("ReleaseStringUTFChars " + (object != nullptr ? object->text : std::string("<invalid>")));
     auto borrow = self->borrows_.find(bytes);
     if (borrow == self->borrows_.end()) {
-      self->error("ReleaseStringUTFChars of bytes that are not borrowed (given back twice, or never borrowed)");
+      self->error(
+          "ReleaseStringUTFChars of bytes that are not borrowed (given back twice, or never borrowed)");
       return;
     }
     if (borrow->second != object) {
@@ -134,8 +138,7 @@ struct Callbacks {
     return reinterpret_cast<jobjectArray>(array);
   }
 
-  static void JNICALL SetObjectArrayElement(JNIEnv* env, jobjectArray array, jsize index,
-                                            jobject value) {
+  static void JNICALL SetObjectArrayElement(JNIEnv* env, jobjectArray array, jsize index, jobject value) {
     Env* self = owner(env);
     Env::Object* object = self->checked(array, kArray, "SetObjectArrayElement");
     Env::Object* element =
@@ -209,8 +212,8 @@ Env::Object* Env::checked(jobject object, int kind, const char* function) {
   for (const auto& owned : objects_) {
     if (owned.get() == reinterpret_cast<Object*>(object)) {
       if (owned->kind != kind) {
-        error(std::string(function) + " with a " + kindName(owned->kind) + " where a " +
-              kindName(kind) + " belongs");
+        error(std::string(function) + " with a " + kindName(owned->kind) + " where a " + kindName(kind) +
+              " belongs");
         return nullptr;
       }
       return owned.get();
@@ -261,9 +264,7 @@ std::optional<std::vector<std::string>> Env::strings(jobjectArray array) const {
   return std::vector<std::string>{"<not an array of this JNIEnv>"};
 }
 
-void Env::failBorrowOf(jstring string) {
-  failingBorrows_.push_back(reinterpret_cast<Object*>(string));
-}
+void Env::failBorrowOf(jstring string) { failingBorrows_.push_back(reinterpret_cast<Object*>(string)); }
 
 std::vector<std::string> Env::callsStartingWith(const std::string& prefix) const {
   std::vector<std::string> result;

@@ -21,6 +21,6 @@ void* vantrelExportAddress(const char* name);
 }  // namespace support
 
 // VANTREL(getCurrentDirectory) is the export with its declared type.
-#define VANTREL(method)                                      \
+#define VANTREL(method)                                               \
   (reinterpret_cast<decltype(&Java_quendril_utils_Vantrel_##method)>( \
       ::support::vantrelExportAddress("Java_quendril_utils_Vantrel_" #method)))

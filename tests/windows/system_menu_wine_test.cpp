@@ -1,10 +1,9 @@
 // Greying and enabling the first five system-menu entries of real windows,
 // read back by position with the platform's menu queries.
 
-#include <windows.h>
-
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
+#include <windows.h>
 
 #include <string>
 #include <vector>
@@ -29,8 +28,8 @@ struct Entry {
   const char* label;
 };
 const Entry kEntries[] = {
-    {"setWindowRestoreEnabled", 0, "&Restore"}, {"setWindowMoveEnabled", 1, "&Move"},
-    {"setWindowSizeEnabled", 2, "&Size"},       {"setWindowMinimizeEnabled", 3, "Mi&nimize"},
+    {"setWindowRestoreEnabled", 0, "&Restore"},   {"setWindowMoveEnabled", 1, "&Move"},
+    {"setWindowSizeEnabled", 2, "&Size"},         {"setWindowMinimizeEnabled", 3, "Mi&nimize"},
     {"setWindowMaximizeEnabled", 4, "Ma&ximize"},
 };
 
@@ -210,13 +209,15 @@ HMENU WINAPI recordingGetSystemMenu(HWND window, BOOL revert) {
 
 BOOL WINAPI recordingModifyMenu(HMENU menu, UINT position, UINT flags, UINT_PTR identifier, LPCSTR item) {
   // The label as bytes, from a pointer that must be a string.
-  menuCalls.push_back({"ModifyMenuA", nullptr, 0, menu, position, flags, identifier, item != nullptr ? item : "<null>"});
+  menuCalls.push_back(
+      {"ModifyMenuA", nullptr, 0, menu, position, flags, identifier, item != nullptr ? item : "<null>"});
   return scriptedModifyResult;
 }
 
 TEST_F(SystemMenu, EachSetterFetchesTheMenuThenRewritesOneEntryByPosition) {
   HWND window = makeWindow("Vantrel intercepted");
-  support::ImportHook getMenu(support::vantrelModule(), "USER32.dll", "GetSystemMenu", &recordingGetSystemMenu);
+  support::ImportHook getMenu(support::vantrelModule(), "USER32.dll", "GetSystemMenu",
+                              &recordingGetSystemMenu);
   support::ImportHook modify(support::vantrelModule(), "USER32.dll", "ModifyMenuA", &recordingModifyMenu);
   ASSERT_TRUE(getMenu.installed());
   ASSERT_TRUE(modify.installed());

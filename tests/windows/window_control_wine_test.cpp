@@ -1,10 +1,9 @@
 // Window lookup, show commands and topmost state against real top-level
 // windows owned by a thread that pumps their messages.
 
-#include <windows.h>
-
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
+#include <windows.h>
 
 #include <string>
 #include <vector>
@@ -320,7 +319,8 @@ TEST_F(WindowControl, AlwaysOnTopMakesOnePlacementCallAndReturnsItsResultUnchang
   scriptedPlacementResult = 0;
   EXPECT_EQ(VANTREL(setWindowAlwaysOnTop)(jni_.env(), nullptr, handle, JNI_FALSE), 0);
   scriptedPlacementResult = 1;
-  EXPECT_EQ(VANTREL(setWindowAlwaysOnTop)(jni_.env(), nullptr, handle, JNI_FALSE), 1);  // repeated, not remembered
+  EXPECT_EQ(VANTREL(setWindowAlwaysOnTop)(jni_.env(), nullptr, handle, JNI_FALSE),
+            1);  // repeated, not remembered
 
   ASSERT_EQ(placements.size(), 3u);
   const HWND insertAfter[] = {HWND_TOPMOST, HWND_NOTOPMOST, HWND_NOTOPMOST};
