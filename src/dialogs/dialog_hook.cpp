@@ -1,0 +1,122 @@
+#include "dialogs/dialog_hook.h"
+
+// Declared in terms of windows.h, so after it.
+#include <commdlg.h>
+#include <dlgs.h>
+
+#include <cstring>
+
+#include "binding/bounded_text.h"
+#include "binding/buffer_sizes.h"
+#include "dialogs/centring.h"
+#include "dialogs/dialog_record.h"
+
+namespace vantrel {
+namespace {
+
+using HookText = char[kHookTextBufferSize];
+
+Box boxOf(const RECT& rect) { return Box{rect.left, rect.top, rect.right, rect.bottom}; }
+
+void centreOverOwner(HWND dialog) {
+  // A dialog without an owner has nothing to be centred over: it stays
+  // where the platform put it.
+  HWND owner = GetParent(dialog);
+  if (owner == nullptr) return;
+  RECT dialogRect = {};
+  RECT ownerRect = {};
+  // A rectangle that cannot be read would place the dialog anywhere.
+  if (!GetWindowRect(dialog, &dialogRect) || !GetWindowRect(owner, &ownerRect)) return;
+  const Placement placement = centredOver(boxOf(ownerRect), boxOf(dialogRect));
+  MoveWindow(dialog, placement.x, placement.y, placement.width, placement.height, TRUE);
+}
+
+// The type and name controls, with their labels, in the order they go.
+constexpr WPARAM kFileControls[] = {stc2, cmb1, stc3, cmb13};
+
+void becomeFolderPicker(HWND dialog) {
+  for (WPARAM control : kFileControls) SendMessageA(dialog, CDM_HIDECONTROL, control, 0);
+  SendMessageA(dialog, CDM_SETCONTROLTEXT, IDOK, reinterpret_cast<LPARAM>("OK"));
+}
+
+// Reads a text of the dialog (the name box, the folder's path) with `query`.
+// No text at all (a negative answer) reads as the empty text. False when the
+// text is longer than the buffer: a cut text written back would change the
+// user's name, so the caller leaves the name box alone.
+bool readDialogText(HWND dialog, UINT query, HookText& text) {
+  text[0] = '\0';
+  const LRESULT size = SendMessageA(dialog, query, sizeof text, reinterpret_cast<LPARAM>(text));
+  if (size < 0) {
+    text[0] = '\0';
+    return true;
+  }
+  if (static_cast<unsigned long>(size) > sizeof text) return false;
+  text[sizeof text - 1] = '\0';
+  return true;
+}
+
+void setNameBox(HWND dialog, const char* text) {
+  SendMessageA(dialog, CDM_SETCONTROLTEXT, edt1, reinterpret_cast<LPARAM>(text));
+}
+
+void followTypeChange(HWND dialog, const OPENFILENAMEA& record) {
+  HookText name;
+  if (!readDialogText(dialog, CDM_GETSPEC, name)) return;
+  // The record's filter index already names the type just picked.
+  applyExtensionRule(record, name, sizeof name);
+  setNameBox(dialog, name);
+}
+
+void showFolder(HWND dialog) {
+  HookText path;
+  if (!readDialogText(dialog, CDM_GETFOLDERPATH, path)) return;
+  // A drive root has no folder name the dialog could accept, so it is
+  // shown with the placeholder, which is cut off again on accept.
+  const std::size_t length = std::strlen(path);
+  if (length >= 2 && path[length - 2] == ':' && path[length - 1] == '\\') {
+    appendWhole(path, sizeof path, kFolderPlaceholder);
+  }
+  setNameBox(dialog, path);
+}
+
+void accept(const OPENFILENAMEA& record) {
+  if (record.lpstrFile == nullptr) return;
+  if (record.lCustData == kFolderDialog) {
+    char* placeholder = std::strstr(record.lpstrFile, kFolderPlaceholder);
+    if (placeholder != nullptr) *placeholder = '\0';
+  } else if (record.lCustData == kSaveDialog) {
+    applyExtensionRule(record, record.lpstrFile, record.nMaxFile);
+  }
+}
+
+}  // namespace
+
+UINT_PTR CALLBACK dialogHook(HWND hookWindow, UINT message, WPARAM, LPARAM lParam) {
+  // The platform runs the hook in a child of the real dialog; every control
+  // message goes to the real dialog.
+  if (message == WM_INITDIALOG) {
+    const auto* record = reinterpret_cast<const OPENFILENAMEA*>(lParam);
+    HWND dialog = GetParent(hookWindow);
+    centreOverOwner(dialog);
+    if (record != nullptr && record->lCustData == kFolderDialog) becomeFolderPicker(dialog);
+    return 0;
+  }
+  if (message != WM_NOTIFY || lParam == 0) return 0;
+  // Only the dialog's own notifications carry the record.
+  const UINT code = reinterpret_cast<const NMHDR*>(lParam)->code;
+  if (code != CDN_TYPECHANGE && code != CDN_FILEOK && code != CDN_FOLDERCHANGE && code != CDN_SELCHANGE) {
+    return 0;
+  }
+  const OPENFILENAMEA* record = reinterpret_cast<const OFNOTIFYA*>(lParam)->lpOFN;
+  if (record == nullptr) return 0;
+  if (code == CDN_FILEOK) {
+    accept(*record);
+  } else if (code == CDN_TYPECHANGE) {
+    if (record->lCustData == kSaveDialog) followTypeChange(GetParent(hookWindow), *record);
+  } else if (record->lCustData == kFolderDialog) {
+    showFolder(GetParent(hookWindow));
+  }
+  return 0;
+}
+
+}  // namespace vantrel
