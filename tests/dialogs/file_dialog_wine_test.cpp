@@ -1,0 +1,328 @@
+// getOpenSaveFileName with Wine's real common dialogs, driven from a watcher
+// thread the way a user drives them.
+
+#include <windows.h>
+// Declared in terms of windows.h, so after it.
+#include <commdlg.h>
+#include <dlgs.h>
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "dialogs/dialog_call.h"
+#include "support/child_process.h"
+#include "support/fake_jni.h"
+#include "support/file_dialog_driver.h"
+#include "support/import_hook.h"
+#include "support/vantrel_dll.h"
+#include "support/window_thread.h"
+
+namespace {
+
+using dialogs::DialogCall;
+using support::FileDialog;
+using ::testing::ElementsAre;
+using ::testing::IsEmpty;
+
+using Result = std::optional<std::vector<std::string>>;
+
+class RealDialog : public ::testing::Test {
+ protected:
+  void TearDown() override {
+    EXPECT_EQ(jni_.outstandingBorrows(), 0);
+    EXPECT_THAT(jni_.errors(), ElementsAre());
+  }
+
+  // Shows the dialog while `script` drives it; the script closes it.
+  Result run(const DialogCall& call, std::function<void(FileDialog&)> script) {
+    support::DialogWatcher watcher(std::move(script));
+    jobjectArray result = dialogs::callDialog(jni_, call);
+    watcher.join();
+    EXPECT_TRUE(watcher.sawDialog());
+    EXPECT_FALSE(watcher.leftOpen()) << "the script did not close the dialog";
+    return jni_.strings(result);
+  }
+
+  fakejni::Env jni_;
+};
+
+DialogCall save(const std::string& folder, const std::string& name) {
+  DialogCall call;
+  call.mode = 2;
+  call.directory = folder;
+  call.name = name;
+  return call;
+}
+
+TEST_F(RealDialog, CancelGivesNullAndGivesTheStringsBackInOrder) {
+  const std::string folder = dialogs::scratchFolder("cancel");
+  DialogCall call = save(folder, "report");
+  call.title = "Where to?";
+  std::string title;
+  const Result result = run(call, [&](FileDialog& dialog) {
+    title = support::windowText(dialog.window());
+    dialog.cancel();
+  });
+  EXPECT_FALSE(result.has_value());
+  EXPECT_EQ(title, "Where to?");
+  EXPECT_THAT(jni_.callsStartingWith("NewObjectArray"), IsEmpty());
+  const auto calls = jni_.calls();
+  ASSERT_GE(calls.size(), 3u);
+  EXPECT_THAT(std::vector<std::string>(calls.end() - 3, calls.end()),
+              ElementsAre("ReleaseStringUTFChars report", "ReleaseStringUTFChars " + folder,
+                          "ReleaseStringUTFChars Where to?"));
+}
+
+TEST_F(RealDialog, SaveOpensWithTheFiltersExtensionAndReturnsItWithTheIndex) {
+  const std::string folder = dialogs::scratchFolder("save");
+  std::string shown;
+  const Result result = run(save(folder, "report"), [&](FileDialog& dialog) {
+    shown = dialog.nameBox();
+    dialog.pressOk();
+  });
+  EXPECT_EQ(shown, "report.txt");
+  EXPECT_THAT(result, ::testing::Optional(ElementsAre(folder + "\\report.txt", "1")));
+}
+
+TEST_F(RealDialog, PickingAnotherTypeRewritesTheNameAndTheResultFollowsTheLastPick) {
+  const std::string folder = dialogs::scratchFolder("type");
+  support::NameBoxProbe probe;
+  std::string shown;
+  const Result result = run(save(folder, "report"), [&](FileDialog& dialog) {
+    dialog.pickType(2);
+    dialog.pickType(1);
+    dialog.pickType(2);
+    shown = dialog.nameBox();
+    dialog.pressOk();
+  });
+  // Wine's name box is not edt1, so it keeps report.txt, which the hook
+  // reads back at each pick and once more on accept.
+  EXPECT_EQ(shown, "report.txt");
+  EXPECT_THAT(probe.writes(), ElementsAre("report.csv", "report.txt", "report.csv"));
+  EXPECT_THAT(result, ::testing::Optional(ElementsAre(folder + "\\report.csv", "2")));
+}
+
+TEST_F(RealDialog, FilterIndexPastTheListOpensWithTheFallbackExtension) {
+  const std::string folder = dialogs::scratchFolder("past");
+  DialogCall call = save(folder, "data");
+  call.filterIndex = 7;
+  std::string shown;
+  std::vector<std::string> types;
+  const Result result = run(call, [&](FileDialog& dialog) {
+    shown = dialog.nameBox();
+    types = dialog.types();
+    dialog.pressOk();
+  });
+  EXPECT_EQ(shown, "data.err");
+  EXPECT_THAT(types, ElementsAre("Text files", "CSV files"));
+  // Wine selects the first filter for an index it does not list and says
+  // so in the record, so the accepted name takes that filter's extension.
+  EXPECT_THAT(result, ::testing::Optional(ElementsAre(folder + "\\data.txt", "1")));
+}
+
+TEST_F(RealDialog, OpenReturnsTheFullPath) {
+  const std::string folder = dialogs::scratchFolder("open");
+  dialogs::createFile(folder + "\\a.txt");
+  DialogCall call;
+  call.mode = 1;
+  call.directory = folder;
+  call.filterIndex = 2;
+  const Result result = run(call, [&](FileDialog& dialog) {
+    dialog.setNameBox("a.txt");
+    dialog.pressOk();
+  });
+  EXPECT_THAT(result, ::testing::Optional(ElementsAre(folder + "\\a.txt", "2")));
+}
+
+TEST_F(RealDialog, MultipleSelectionReturnsTheFolderTheNamesAndTheIndex) {
+  const std::string folder = dialogs::scratchFolder("multiple");
+  for (const char* name : {"a.txt", "b.txt", "c.txt"}) dialogs::createFile(folder + "\\" + name);
+  DialogCall call;
+  call.mode = 1;
+  call.directory = folder;
+  call.flags = OFN_ALLOWMULTISELECT;
+  const Result result = run(call, [&](FileDialog& dialog) {
+    dialog.setNameBox("\"a.txt\" \"b.txt\" \"c.txt\"");
+    dialog.pressOk();
+  });
+  EXPECT_THAT(result, ::testing::Optional(ElementsAre(folder, "a.txt", "b.txt", "c.txt", "1")));
+}
+
+DWORD flagsSeenBySave = 0;
+BOOL WINAPI passThroughSave(LPOPENFILENAMEA record);
+support::ImportHook* saveHook = nullptr;
+BOOL WINAPI passThroughSave(LPOPENFILENAMEA record) {
+  flagsSeenBySave = record->Flags;
+  return saveHook->original<decltype(&GetSaveFileNameA)>()(record);
+}
+
+TEST_F(RealDialog, SaveClearsMultipleSelection) {
+  support::ImportHook hook(support::vantrelModule(), "COMDLG32.dll", "GetSaveFileNameA", &passThroughSave);
+  ASSERT_TRUE(hook.installed());
+  saveHook = &hook;
+  const std::string folder = dialogs::scratchFolder("save-multiple");
+  DialogCall call = save(folder, "one");
+  call.flags = OFN_ALLOWMULTISELECT | OFN_OVERWRITEPROMPT;
+  const Result result = run(call, [&](FileDialog& dialog) { dialog.pressOk(); });
+  EXPECT_EQ(flagsSeenBySave & (OFN_ALLOWMULTISELECT | OFN_OVERWRITEPROMPT), DWORD{OFN_OVERWRITEPROMPT});
+  EXPECT_THAT(result, ::testing::Optional(ElementsAre(folder + "\\one.txt", "1")));
+}
+
+struct FolderView {
+  std::vector<bool> fileControlsVisible;
+  std::string okText;
+  std::vector<std::string> types;
+};
+
+FolderView lookAt(const FileDialog& dialog) {
+  FolderView view;
+  for (int control : {stc2, cmb1, stc3, cmb13}) view.fileControlsVisible.push_back(dialog.isVisible(control));
+  view.okText = dialog.okText();
+  view.types = dialog.types();
+  return view;
+}
+
+TEST_F(RealDialog, FolderModeAtADriveRootShowsThePlaceholderAndReturnsTheRoot) {
+  support::NameBoxProbe probe;
+  DialogCall call;
+  call.mode = 3;
+  call.directory = "C:\\";
+  FolderView view;
+  const Result result = run(call, [&](FileDialog& dialog) {
+    view = lookAt(dialog);
+    // What Windows shows in its name box, Wine's is given by hand.
+    dialog.setNameBox(probe.last());
+    dialog.pressOk();
+  });
+  EXPECT_THAT(view.fileControlsVisible, ElementsAre(false, false, false, false));
+  EXPECT_EQ(view.okText, "OK");
+  EXPECT_THAT(view.types, ElementsAre("Folders"));
+  EXPECT_EQ(probe.last(), "C:\\X_Y_X");
+  EXPECT_THAT(result, ::testing::Optional(ElementsAre("C:\\", "1")));
+}
+
+TEST_F(RealDialog, FolderModeInAFolderShowsItsPathAndReturnsIt) {
+  const std::string folder = dialogs::scratchFolder("folder");
+  support::NameBoxProbe probe;
+  DialogCall call;
+  call.mode = 3;
+  call.filters.reset();
+  call.directory = folder;
+  FolderView view;
+  const Result result = run(call, [&](FileDialog& dialog) {
+    view = lookAt(dialog);
+    dialog.setNameBox(probe.last());
+    dialog.pressOk();
+  });
+  EXPECT_THAT(view.types, ElementsAre("Folders"));
+  EXPECT_EQ(probe.last(), folder);
+  EXPECT_THAT(result, ::testing::Optional(ElementsAre(folder, "1")));
+}
+
+TEST_F(RealDialog, IsCentredOverItsOwner) {
+  support::WindowThread windows;
+  // Smaller than the dialog both ways, with odd differences: the dialog
+  // overlaps it on every side.
+  HWND owner = windows.create("Owner", 100, 120, 400, 300);
+  RECT ownerRect = {};
+  GetWindowRect(owner, &ownerRect);
+  DialogCall call;
+  call.mode = 1;
+  call.owner = static_cast<jint>(reinterpret_cast<INT_PTR>(owner));
+  RECT dialogRect = {};
+  HWND dialogOwner = nullptr;
+  run(call, [&](FileDialog& dialog) {
+    dialogRect = dialog.rect();
+    dialogOwner = GetWindow(dialog.window(), GW_OWNER);
+    dialog.cancel();
+  });
+  EXPECT_EQ(dialogOwner, owner);
+  const long width = dialogRect.right - dialogRect.left;
+  const long height = dialogRect.bottom - dialogRect.top;
+  ASSERT_GT(width, ownerRect.right - ownerRect.left);
+  EXPECT_EQ(dialogRect.left, ownerRect.left + (ownerRect.right - ownerRect.left - width) / 2);
+  EXPECT_EQ(dialogRect.top, ownerRect.top + (ownerRect.bottom - ownerRect.top - height) / 2);
+  windows.destroy(owner);
+}
+
+int moves = 0;
+support::ImportHook* moveHook = nullptr;
+BOOL WINAPI countingMoveWindow(HWND window, int x, int y, int width, int height, BOOL repaint) {
+  ++moves;
+  return moveHook->original<decltype(&MoveWindow)>()(window, x, y, width, height, repaint);
+}
+
+TEST_F(RealDialog, WithoutOwnerStaysWhereThePlatformPutsIt) {
+  support::ImportHook hook(support::vantrelModule(), "USER32.dll", "MoveWindow", &countingMoveWindow);
+  ASSERT_TRUE(hook.installed());
+  moveHook = &hook;
+  DialogCall call;
+  call.mode = 1;
+  run(call, [&](FileDialog& dialog) { dialog.cancel(); });
+  EXPECT_EQ(moves, 0);
+}
+
+// ------------------------------------------------ debugger output, in a child
+
+std::string debugFolder() { return dialogs::scratchFolder("debug-output"); }
+
+int showAndClose(const DialogCall& call, bool accept) {
+  fakejni::Env jni;
+  support::DialogWatcher watcher([&](FileDialog& dialog) { accept ? dialog.pressOk() : dialog.cancel(); },
+                                 5000);
+  jobjectArray result = dialogs::callDialog(jni, call);
+  watcher.join();
+  if (jni.outstandingBorrows() != 0 || !jni.errors().empty()) return 2;
+  return (result != nullptr) == accept ? 0 : 1;
+}
+
+CHILD_SCENARIO(cancelledWithDirectory) { return showAndClose(save(debugFolder(), "x"), false); }
+
+CHILD_SCENARIO(acceptedWithoutDirectory) {
+  DialogCall call;
+  call.name = debugFolder() + "\\accepted";
+  return showAndClose(call, true);
+}
+
+CHILD_SCENARIO(cancelledWithOverlongDirectory) {
+  return showAndClose(save("C:\\" + std::string(300, 'd'), "x"), false);
+}
+
+CHILD_SCENARIO(unknownMode) {
+  DialogCall call = save(debugFolder(), "x");
+  call.mode = 4;
+  return showAndClose(call, false);
+}
+
+TEST(DebuggerOutput, NamesTheDirectoryWhenGivenAndAlwaysTheResult) {
+  support::ChildOptions debugged;
+  debugged.debug = true;
+  debugged.timeoutMs = 30000;
+  support::ChildResult child = support::runChild("cancelledWithDirectory", debugged);
+  EXPECT_EQ(child.exitCode, 0u);
+  EXPECT_THAT(child.debugOutput, ElementsAre("IntialDir: " + debugFolder() + "\n", "Result: 0\n"));
+
+  child = support::runChild("acceptedWithoutDirectory", debugged);
+  EXPECT_EQ(child.exitCode, 0u);
+  EXPECT_THAT(child.debugOutput, ElementsAre("Result: 1\n"));
+
+  // No dialog at all: the line still comes, carrying 0.
+  child = support::runChild("unknownMode", debugged);
+  EXPECT_EQ(child.exitCode, 0u);
+  EXPECT_THAT(child.debugOutput, ElementsAre("IntialDir: " + debugFolder() + "\n", "Result: 0\n"));
+}
+
+TEST(DebuggerOutput, AnOverlongDirectoryLineIsCutToItsBuffer) {
+  support::ChildOptions debugged;
+  debugged.debug = true;
+  debugged.timeoutMs = 30000;
+  const support::ChildResult child = support::runChild("cancelledWithOverlongDirectory", debugged);
+  EXPECT_EQ(child.exitCode, 0u);
+  const std::string full = "IntialDir: C:\\" + std::string(300, 'd') + "\n";
+  EXPECT_THAT(child.debugOutput, ElementsAre(full.substr(0, 199), "Result: 0\n"));
+}
+
+}  // namespace
