@@ -1,7 +1,7 @@
 #pragma once
 
-#include <jni.h>
 #include <windows.h>
+#include <jni.h>
 
 #include <cstdint>
 

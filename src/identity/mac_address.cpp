@@ -1,6 +1,6 @@
+#include <windows.h>
 #include <objbase.h>
 #include <rpc.h>
-#include <windows.h>
 
 #include <cstring>
 

@@ -1,8 +1,8 @@
 #pragma once
 
+#include <windows.h>
 #include <objbase.h>
 #include <shlobj.h>
-#include <windows.h>
 
 namespace vantrel {
 

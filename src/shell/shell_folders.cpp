@@ -1,6 +1,6 @@
+#include <windows.h>
 #include <objbase.h>
 #include <shlobj.h>
-#include <windows.h>
 
 #include <cstdio>
 

@@ -1,9 +1,10 @@
 // What Vantrel.dll shows the JVM and the loader: its exports, imports,
 // header flags and resources.
 
+#include <windows.h>
+
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
-#include <windows.h>
 
 #include <algorithm>
 #include <set>

@@ -2,9 +2,10 @@
 // redirected), so that every record sequence, failure and call order can be
 // produced on demand.
 
+#include <windows.h>
+
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
-#include <windows.h>
 
 #include <atomic>
 #include <string>

@@ -2,8 +2,9 @@
 // a console of its own writes records into CONIN$ and reads them back
 // through the export.
 
-#include <gtest/gtest.h>
 #include <windows.h>
+
+#include <gtest/gtest.h>
 
 #include <atomic>
 #include <string>

@@ -5,9 +5,10 @@
 // borrowed at the moment of the platform call), the platform's own drive
 // list, and a root that names no drive.
 
+#include <windows.h>
+
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
-#include <windows.h>
 
 #include <cstring>
 #include <string>

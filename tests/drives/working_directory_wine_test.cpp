@@ -1,8 +1,9 @@
 // getCurrentDirectory and setCurrentDirectory against Wine's kernel.
 
+#include <windows.h>
+
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
-#include <windows.h>
 
 #include <string>
 

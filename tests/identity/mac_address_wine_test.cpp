@@ -2,11 +2,12 @@
 // generators for the older-system path and the failures Wine will not give
 // on demand.
 
-#include <gmock/gmock.h>
-#include <gtest/gtest.h>
+#include <windows.h>
 #include <objbase.h>
 #include <rpc.h>
-#include <windows.h>
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
 
 #include <cstring>
 #include <optional>

@@ -2,12 +2,13 @@
 // a stand-in browser for the record the library fills and the answers Wine
 // will not give on demand.
 
-#include <commctrl.h>
-#include <gmock/gmock.h>
-#include <gtest/gtest.h>
+#include <windows.h>
 #include <objbase.h>
 #include <shlobj.h>
-#include <windows.h>
+#include <commctrl.h>
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
 
 #include <cstdint>
 #include <functional>

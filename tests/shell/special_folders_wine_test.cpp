@@ -1,10 +1,11 @@
 // getSHFolderPath against Wine's shell, and through a stand-in entry point
 // for the answers Wine will not give on demand.
 
+#include <windows.h>
+#include <shlobj.h>
+
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
-#include <shlobj.h>
-#include <windows.h>
 
 #include <cstring>
 #include <string>

@@ -1,9 +1,10 @@
 // Greying and enabling the first five system-menu entries of real windows,
 // read back by position with the platform's menu queries.
 
+#include <windows.h>
+
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
-#include <windows.h>
 
 #include <string>
 #include <vector>

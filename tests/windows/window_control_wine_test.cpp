@@ -1,9 +1,10 @@
 // Window lookup, show commands and topmost state against real top-level
 // windows owned by a thread that pumps their messages.
 
+#include <windows.h>
+
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
-#include <windows.h>
 
 #include <string>
 #include <vector>
