@@ -1,6 +1,6 @@
 #include "dialogs/dialog_hook.h"
 
-// Declared in terms of windows.h, so after it.
+// These build on windows.h, which dialog_hook.h brings in first.
 #include <commdlg.h>
 #include <dlgs.h>
 
