@@ -11,6 +11,6 @@ flock 9
 [ -f "$prefix/.vantrel-ready" ] && exit 0
 export WINEPREFIX="$prefix" WINEARCH=win32 WINEDEBUG=-all
 wineboot -i >/dev/null 2>&1
-wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /t REG_SZ /d N /f >/dev/null 2>&1
+wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /t REG_SZ /d N /f >/dev/null 2>&1 || true
 wineserver -w
 touch "$prefix/.vantrel-ready"

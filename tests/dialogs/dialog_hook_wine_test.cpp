@@ -35,7 +35,7 @@ LPOFNHOOKPROC dialogHook() {
 
 // What the stand-in dialog answers, and what it was told.
 struct Script {
-  std::string spec;
+  std::string nameText;
   LRESULT specAnswer = 0;  // 0: the text's size with its NUL
   std::string folder;
   LRESULT folderAnswer = 0;
@@ -63,7 +63,7 @@ std::string hex(WPARAM value) {
 LRESULT CALLBACK standInDialog(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
   switch (message) {
     case CDM_GETSPEC:
-      return answerText(script.spec, script.specAnswer, wParam, lParam);
+      return answerText(script.nameText, script.specAnswer, wParam, lParam);
     case CDM_GETFOLDERPATH:
       return answerText(script.folder, script.folderAnswer, wParam, lParam);
     case CDM_SETCONTROLTEXT:
@@ -192,16 +192,16 @@ TEST_F(Hook, FolderModeHidesTheFileControlsAndLabelsTheButton) {
 
 TEST_F(Hook, SaveModeFollowsTheNewTypeInTheNameBox) {
   openDialog(nullptr, 0, 0, 100, 100);
-  script.spec = "report.txt";
+  script.nameText = "report.txt";
   record_.nFilterIndex = 2;
   EXPECT_EQ(notify(2, CDN_TYPECHANGE), 0u);
-  script.spec = "report.text";
+  script.nameText = "report.text";
   record_.nFilterIndex = 1;
   notify(2, CDN_TYPECHANGE);
   // Written back even when nothing changed, an empty name included.
-  script.spec = "";
+  script.nameText = "";
   notify(2, CDN_TYPECHANGE);
-  script.spec = "data";
+  script.nameText = "data";
   record_.nFilterIndex = 9;
   notify(2, CDN_TYPECHANGE);
   EXPECT_THAT(script.told, ElementsAre("text 0x480 report.csv", "text 0x480 report.text", "text 0x480 ",
@@ -210,10 +210,10 @@ TEST_F(Hook, SaveModeFollowsTheNewTypeInTheNameBox) {
 
 TEST_F(Hook, ANameBoxWithoutTextCountsAsEmptyAndAnOverlongOneIsLeftAlone) {
   openDialog(nullptr, 0, 0, 100, 100);
-  script.spec = "report";
+  script.nameText = "report";
   script.specAnswer = -1;
   notify(2, CDN_TYPECHANGE);
-  script.spec = std::string(3000, 'r');
+  script.nameText = std::string(3000, 'r');
   script.specAnswer = 0;
   notify(2, CDN_TYPECHANGE);
   EXPECT_THAT(script.told, ElementsAre("text 0x480 "));
@@ -273,7 +273,7 @@ TEST_F(Hook, AcceptingInSaveModeForcesTheExtensionOnTheFullPath) {
 
 TEST_F(Hook, EverythingElseIsLeftToTheDialog) {
   openDialog(nullptr, 0, 0, 100, 100);
-  script.spec = "report";
+  script.nameText = "report";
   script.folder = "C:\\";
   setFile("C:\\X_Y_X\\report");
   // Type changes outside save mode, folder changes outside folder mode,

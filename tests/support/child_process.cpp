@@ -57,6 +57,11 @@ void collectDebugOutput(const PROCESS_INFORMATION& process, ChildResult& result,
   }
 }
 
+LONG WINAPI endOnCrash(EXCEPTION_POINTERS* exception) {
+  TerminateProcess(GetCurrentProcess(), exception->ExceptionRecord->ExceptionCode);
+  return EXCEPTION_EXECUTE_HANDLER;
+}
+
 }  // namespace
 
 ChildRegistration::ChildRegistration(const char* name, ChildScenario scenario) {
@@ -82,7 +87,7 @@ ChildResult runChild(const char* scenario, const ChildOptions& options) {
     WaitForSingleObject(process.hProcess, options.timeoutMs);
   } else if (WaitForSingleObject(process.hProcess, options.timeoutMs) != WAIT_OBJECT_0) {
     TerminateProcess(process.hProcess, 0xDEAD);
-    WaitForSingleObject(process.hProcess, INFINITE);
+    WaitForSingleObject(process.hProcess, 5000);
     CloseHandle(process.hThread);
     CloseHandle(process.hProcess);
     return result;
@@ -97,6 +102,10 @@ ChildResult runChild(const char* scenario, const ChildOptions& options) {
 bool runChildScenarioIfAsked(int argc, char** argv, int* exitCode) {
   for (int i = 1; i < argc; ++i) {
     if (std::strncmp(argv[i], kChildOption, sizeof kChildOption - 1) == 0) {
+      // A crash must end the child with its exception code, not start a
+      // debugger that nobody will attend to.
+      SetErrorMode(SEM_FAILCRITICALERRORS | SEM_NOGPFAULTERRORBOX);
+      SetUnhandledExceptionFilter(endOnCrash);
       auto found = scenarios().find(argv[i] + sizeof kChildOption - 1);
       if (found == scenarios().end()) {
         std::fprintf(stderr, "no child scenario %s\n", argv[i]);
