@@ -294,18 +294,23 @@ public final class Vantrel {
      *
      * <p>In save mode the name's extension follows the chosen filter: it is
      * set when the dialog opens, rewritten when the user picks another type,
-     * and forced once more when the user accepts. In folder mode the dialog
-     * picks a folder and the result holds its path.
+     * and forced once more when the user accepts; a filter number that names
+     * no filter gives the extension {@code .err}, and a name that could not
+     * grow within the dialog's buffer keeps its extension. In folder mode the
+     * dialog picks a folder and the result holds its path.
      *
      * @param mode {@link #DIALOG_OPEN}, {@link #DIALOG_SAVE} or
      *        {@link #DIALOG_FOLDER}
      * @param owner the owner window's handle, 0 for none
      * @param filters descriptions and patterns in turn, for example
      *        {@code {"Text files", "*.txt;*.text", "All files", "*.*"}}; null
-     *        for none; ignored in folder mode
+     *        for none; ignored in folder mode. An unpaired last description
+     *        is dropped, a null or empty element ends the list, and pairs
+     *        beyond the list's 2048 bytes are left out
      * @param filterIndex the filter shown first, counted from 1
      * @param initialName the name shown first, or null
-     * @param initialDir the folder shown first, or null
+     * @param initialDir the folder shown first, or null; one of 260 bytes or
+     *        more is not used
      * @param title the dialog's title, or null for the platform's own
      * @param flags further {@code OFN_} flags
      * @return the chosen name, full path included, followed by the number of
