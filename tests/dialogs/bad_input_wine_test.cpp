@@ -25,8 +25,7 @@ enum Outcome { kNormal = 0, kNotNull = 1, kBorrowsLeft = 2, kJniMisuse = 3, kDia
 // it at once.
 int callAndCancel(const DialogCall& call, bool expectDialog = true) {
   fakejni::Env jni;
-  support::DialogWatcher watcher([](support::FileDialog& dialog) { dialog.cancel(); },
-                                 expectDialog ? 15000 : 2000);
+  support::DialogWatcher watcher([](support::FileDialog& dialog) { dialog.cancel(); });
   jobjectArray result = dialogs::callDialog(jni, call);
   watcher.join();
   if (watcher.sawDialog() != expectDialog || watcher.leftOpen()) return kDialogWrong;

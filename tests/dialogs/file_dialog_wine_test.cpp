@@ -271,8 +271,7 @@ std::string debugFolder() { return dialogs::scratchFolder("debug-output"); }
 
 int showAndClose(const DialogCall& call, bool accept) {
   fakejni::Env jni;
-  support::DialogWatcher watcher([&](FileDialog& dialog) { accept ? dialog.pressOk() : dialog.cancel(); },
-                                 5000);
+  support::DialogWatcher watcher([&](FileDialog& dialog) { accept ? dialog.pressOk() : dialog.cancel(); });
   jobjectArray result = dialogs::callDialog(jni, call);
   watcher.join();
   if (jni.outstandingBorrows() != 0 || !jni.errors().empty()) return 2;

@@ -167,20 +167,21 @@ void FileDialog::cancel() const {
 
 // ------------------------------------------------------------- DialogWatcher
 
-DialogWatcher::DialogWatcher(std::function<void(FileDialog&)> script, DWORD showTimeoutMs)
-    : script_(std::move(script)) {
+DialogWatcher::DialogWatcher(std::function<void(FileDialog&)> script) : script_(std::move(script)) {
   const DWORD threadId = GetCurrentThreadId();
-  thread_ = std::thread([this, threadId, showTimeoutMs] { watch(threadId, showTimeoutMs); });
+  thread_ = std::thread([this, threadId] { watch(threadId); });
 }
 
 DialogWatcher::~DialogWatcher() { join(); }
 
 void DialogWatcher::join() {
+  callReturned_ = true;
   if (thread_.joinable()) thread_.join();
 }
 
-void DialogWatcher::watch(DWORD threadId, DWORD showTimeoutMs) {
-  HWND window = waitForWindow(threadId, "#32770", showTimeoutMs);
+void DialogWatcher::watch(DWORD threadId) {
+  HWND window = nullptr;
+  while (window == nullptr && !callReturned_) window = waitForWindow(threadId, "#32770", 100);
   if (window == nullptr) return;
   sawDialog_ = true;
   // A message sent to the dialog is handled once its thread waits in the

@@ -7,6 +7,7 @@
 
 #include <windows.h>
 
+#include <atomic>
 #include <functional>
 #include <mutex>
 #include <string>
@@ -46,22 +47,26 @@ class FileDialog {
 // Watches the thread that constructs it for a dialog window (class
 // "#32770"), then runs `script` on the watcher thread. The script closes the
 // dialog (pressOk, cancel); one that is still open some seconds after the
-// script ends is cancelled and reported by leftOpen().
+// script ends is cancelled and reported by leftOpen(). It keeps watching
+// until join() says the call returned, however slowly the dialog opens:
+// a watcher that gave up early would leave a late dialog open for good.
 class DialogWatcher {
  public:
-  explicit DialogWatcher(std::function<void(FileDialog&)> script, DWORD showTimeoutMs = 15000);
+  explicit DialogWatcher(std::function<void(FileDialog&)> script);
   ~DialogWatcher();
   DialogWatcher(const DialogWatcher&) = delete;
   DialogWatcher& operator=(const DialogWatcher&) = delete;
 
-  // Waits for the watcher to end; the results below are valid afterwards.
+  // Call when the dialog call has returned: waits for the watcher to end;
+  // the results below are valid afterwards.
   void join();
   bool sawDialog() const { return sawDialog_; }
   bool leftOpen() const { return leftOpen_; }
 
  private:
-  void watch(DWORD threadId, DWORD showTimeoutMs);
+  void watch(DWORD threadId);
   std::function<void(FileDialog&)> script_;
+  std::atomic<bool> callReturned_{false};
   std::thread thread_;
   bool sawDialog_ = false;
   bool leftOpen_ = false;
