@@ -14,6 +14,7 @@
 #include "dialogs/dialog_stand_in.h"
 #include "support/fake_jni.h"
 #include "support/import_hook.h"
+#include "support/jni_test.h"
 #include "support/vantrel_dll.h"
 
 namespace {
@@ -30,13 +31,9 @@ using Result = std::optional<std::vector<std::string>>;
 
 const std::string kTextAndCsvList = filterListBytes({"Text files", "*.txt;*.text", "CSV files", "*.csv"});
 
-class DialogRecord : public ::testing::Test {
+class DialogRecord : public support::JniTest {
  protected:
   void SetUp() override { ASSERT_TRUE(standIn_.installed()); }
-  void TearDown() override {
-    EXPECT_EQ(jni_.outstandingBorrows(), 0);
-    EXPECT_THAT(jni_.errors(), ElementsAre());
-  }
 
   Result call(const DialogCall& call) { return jni_.strings(dialogs::callDialog(jni_, call)); }
 
@@ -51,7 +48,6 @@ class DialogRecord : public ::testing::Test {
   }
 
   dialogs::DialogStandIn standIn_;
-  fakejni::Env jni_;
 };
 
 DialogCall inMode(jint mode, jint flags = 0) {

@@ -17,6 +17,7 @@
 #include "support/fake_jni.h"
 #include "support/file_dialog_driver.h"
 #include "support/import_hook.h"
+#include "support/jni_test.h"
 #include "support/vantrel_dll.h"
 #include "support/window_thread.h"
 
@@ -29,13 +30,8 @@ using ::testing::IsEmpty;
 
 using Result = std::optional<std::vector<std::string>>;
 
-class RealDialog : public ::testing::Test {
+class RealDialog : public support::JniTest {
  protected:
-  void TearDown() override {
-    EXPECT_EQ(jni_.outstandingBorrows(), 0);
-    EXPECT_THAT(jni_.errors(), ElementsAre());
-  }
-
   // Shows the dialog while `script` drives it; the script closes it.
   Result run(const DialogCall& call, std::function<void(FileDialog&)> script) {
     support::DialogWatcher watcher(std::move(script));
@@ -45,8 +41,6 @@ class RealDialog : public ::testing::Test {
     EXPECT_FALSE(watcher.leftOpen()) << "the script did not close the dialog";
     return jni_.strings(result);
   }
-
-  fakejni::Env jni_;
 };
 
 DialogCall save(const std::string& folder, const std::string& name) {

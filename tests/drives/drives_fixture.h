@@ -16,6 +16,7 @@
 
 #include "support/fake_jni.h"
 #include "support/import_hook.h"
+#include "support/jni_test.h"
 #include "support/vantrel_dll.h"
 
 namespace drivetest {
@@ -30,18 +31,15 @@ inline fakejni::Env*& currentJni() {
 inline std::vector<std::string> callsSoFar() { return currentJni()->calls(); }
 inline int borrowedNow() { return currentJni()->outstandingBorrows(); }
 
-class DrivesTest : public ::testing::Test {
+class DrivesTest : public support::JniTest {
  protected:
   void SetUp() override { currentJni() = &jni_; }
   void TearDown() override {
-    EXPECT_EQ(jni_.outstandingBorrows(), 0);
-    EXPECT_THAT(jni_.errors(), ::testing::ElementsAre());
     currentJni() = nullptr;
+    JniTest::TearDown();
   }
 
   std::string textOf(jobject string) { return jni_.text(string).value_or("<null>"); }
-
-  fakejni::Env jni_;
 };
 
 // The KERNEL32 import `function` of the DLL redirected for a scope.

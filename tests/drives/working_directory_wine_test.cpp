@@ -9,6 +9,7 @@
 
 #include "support/fake_jni.h"
 #include "support/import_hook.h"
+#include "support/jni_test.h"
 #include "support/vantrel_dll.h"
 
 namespace {
@@ -27,13 +28,12 @@ std::string temporaryDirectory() {
   return path;
 }
 
-class WorkingDirectory : public ::testing::Test {
+class WorkingDirectory : public support::JniTest {
  protected:
   void SetUp() override { saved_ = platformCurrentDirectory(); }
   void TearDown() override {
     SetCurrentDirectoryA(saved_.c_str());
-    EXPECT_EQ(jni_.outstandingBorrows(), 0);
-    EXPECT_THAT(jni_.errors(), ElementsAre());
+    JniTest::TearDown();
   }
 
   jboolean set(jstring path) { return VANTREL(setCurrentDirectory)(jni_.env(), nullptr, path); }
@@ -41,7 +41,6 @@ class WorkingDirectory : public ::testing::Test {
     return jni_.text(VANTREL(getCurrentDirectory)(jni_.env(), nullptr)).value_or("<null>");
   }
 
-  fakejni::Env jni_;
   std::string saved_;
 };
 

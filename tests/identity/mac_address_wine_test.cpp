@@ -15,6 +15,7 @@
 
 #include "support/fake_jni.h"
 #include "support/import_hook.h"
+#include "support/jni_test.h"
 #include "support/library_load_watch.h"
 #include "support/vantrel_dll.h"
 
@@ -45,16 +46,9 @@ bool isUpperHexPairs(const std::string& text) {
   return true;
 }
 
-class MacAddress : public ::testing::Test {
+class MacAddress : public support::JniTest {
  protected:
-  void TearDown() override {
-    EXPECT_EQ(jni_.outstandingBorrows(), 0);
-    EXPECT_THAT(jni_.errors(), ElementsAre());
-  }
-
   std::optional<std::string> address() { return jni_.text(VANTREL(getMACAddress)(jni_.env(), nullptr)); }
-
-  fakejni::Env jni_;
 };
 
 TEST_F(MacAddress, IsTheNodeOfTheSequentialIdentifiersThePlatformMakes) {

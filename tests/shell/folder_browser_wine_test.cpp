@@ -18,6 +18,7 @@
 
 #include "support/fake_jni.h"
 #include "support/import_hook.h"
+#include "support/jni_test.h"
 #include "support/vantrel_dll.h"
 #include "support/window_thread.h"
 
@@ -104,17 +105,13 @@ void WINAPI recordingCoTaskMemFree(void* memory) {
   CoTaskMemFree(memory);
 }
 
-class FolderBrowser : public ::testing::Test {
+class FolderBrowser : public support::JniTest {
  protected:
   void SetUp() override {
     lastErrorsRead.clear();
     freedByLibrary.clear();
     ASSERT_TRUE(lastErrorHook_.installed());
     ASSERT_TRUE(freeHook_.installed());
-  }
-  void TearDown() override {
-    EXPECT_EQ(jni_.outstandingBorrows(), 0);
-    EXPECT_THAT(jni_.errors(), ElementsAre());
   }
 
   std::optional<std::string> browse(HWND owner, jint ignored1 = 0, jint ignored2 = 0, jint ignored3 = 0) {
@@ -123,7 +120,6 @@ class FolderBrowser : public ::testing::Test {
                                                 ignored1, ignored2, ignored3));
   }
 
-  fakejni::Env jni_;
   support::ImportHook lastErrorHook_{support::vantrelModule(), "KERNEL32.dll", "GetLastError",
                                      &recordingGetLastError};
   support::ImportHook freeHook_{support::vantrelModule(), "ole32.dll", "CoTaskMemFree",

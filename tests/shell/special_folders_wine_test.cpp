@@ -11,6 +11,7 @@
 #include <string>
 
 #include "support/fake_jni.h"
+#include "support/jni_test.h"
 #include "support/library_load_watch.h"
 #include "support/vantrel_dll.h"
 
@@ -25,18 +26,11 @@ std::string platformFolderPath(int folder, HRESULT* result) {
   return path;
 }
 
-class SpecialFolders : public ::testing::Test {
+class SpecialFolders : public support::JniTest {
  protected:
-  void TearDown() override {
-    EXPECT_EQ(jni_.outstandingBorrows(), 0);
-    EXPECT_THAT(jni_.errors(), ElementsAre());
-  }
-
   std::optional<std::string> folderPath(jint folder) {
     return jni_.text(VANTREL(getSHFolderPath)(jni_.env(), nullptr, folder));
   }
-
-  fakejni::Env jni_;
 };
 
 TEST_F(SpecialFolders, PathsAreWhatTheShellAnswers) {

@@ -11,6 +11,7 @@
 
 #include "support/fake_jni.h"
 #include "support/import_hook.h"
+#include "support/jni_test.h"
 #include "support/vantrel_dll.h"
 #include "support/window_thread.h"
 
@@ -72,12 +73,11 @@ std::vector<Item> itemsOf(HMENU menu) {
   return items;
 }
 
-class SystemMenu : public ::testing::Test {
+class SystemMenu : public support::JniTest {
  protected:
   void TearDown() override {
-    EXPECT_EQ(jni_.outstandingBorrows(), 0);
-    EXPECT_THAT(jni_.errors(), ElementsAre());
     EXPECT_THAT(jni_.calls(), ElementsAre());  // nothing here touches JNI
+    JniTest::TearDown();
   }
 
   HWND makeWindow(const char* title) {
@@ -86,7 +86,6 @@ class SystemMenu : public ::testing::Test {
     return window;
   }
 
-  fakejni::Env jni_;
   support::WindowThread windows_;
 };
 

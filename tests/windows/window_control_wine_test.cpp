@@ -11,6 +11,7 @@
 
 #include "support/fake_jni.h"
 #include "support/import_hook.h"
+#include "support/jni_test.h"
 #include "support/vantrel_dll.h"
 #include "support/window_thread.h"
 
@@ -23,16 +24,10 @@ HWND windowOf(jint handle) { return reinterpret_cast<HWND>(static_cast<INT_PTR>(
 
 bool isTopmost(HWND window) { return (GetWindowLongA(window, GWL_EXSTYLE) & WS_EX_TOPMOST) != 0; }
 
-class WindowControl : public ::testing::Test {
+class WindowControl : public support::JniTest {
  protected:
-  void TearDown() override {
-    EXPECT_EQ(jni_.outstandingBorrows(), 0);
-    EXPECT_THAT(jni_.errors(), ElementsAre());
-  }
-
   jint find(const std::string& title) { return VANTREL(getHwnd)(jni_.env(), nullptr, jni_.string(title)); }
 
-  fakejni::Env jni_;
   support::WindowThread windows_;
 };
 
