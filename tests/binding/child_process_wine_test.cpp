@@ -19,11 +19,11 @@ TEST(ChildProcess, TellsANormalEndFromACrash) {
   ASSERT_TRUE(normal.finished);
   EXPECT_EQ(normal.exitCode, 7u);
 
-  const DWORD start = GetTickCount();
+  // A child still waiting for a debugger after the timeout is killed and
+  // reported as not finished.
   support::ChildResult crash = support::runChild("crashes", {false, 0, 30000});
   EXPECT_TRUE(crash.finished);
   EXPECT_EQ(crash.exitCode, static_cast<DWORD>(EXCEPTION_ACCESS_VIOLATION));
-  EXPECT_LT(GetTickCount() - start, 20000u) << "a crash must end the child, not leave it waiting for a debugger";
 }
 
 TEST(ChildProcess, ADebuggedChildEndsWithItsOwnResult) {
