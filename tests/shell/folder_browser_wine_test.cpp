@@ -10,6 +10,7 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <cstdint>
 #include <functional>
 #include <string>
@@ -17,6 +18,7 @@
 #include <vector>
 
 #include "support/fake_jni.h"
+#include "support/file_dialog_driver.h"
 #include "support/import_hook.h"
 #include "support/jni_test.h"
 #include "support/vantrel_dll.h"
@@ -36,27 +38,27 @@ std::string temporaryDirectory() {
   return path;
 }
 
-std::string windowText(HWND window) {
-  char text[512] = {};
-  GetWindowTextA(window, text, sizeof text);
-  return text;
-}
-
 // Waits on its own thread for the browser the calling thread is about to
-// show, notes what it finds, and acts on it.
+// show, notes what it finds, and acts on it. It keeps waiting until join()
+// says the call returned: giving up earlier would leave a slowly opening
+// browser open with nobody to close it.
 class BrowserDriver {
  public:
   explicit BrowserDriver(std::function<void(HWND)> act)
       : callerThread_(GetCurrentThreadId()), thread_([this, act] {
-          dialog_ = support::waitForWindow(callerThread_, "#32770", 15000);
+          while (dialog_ == nullptr && !callReturned_) {
+            dialog_ = support::waitForWindow(callerThread_, "#32770", 100);
+          }
           if (dialog_ == nullptr) return;
-          heading_ = windowText(GetDlgItem(dialog_, kHeading));
+          heading_ = support::windowText(GetDlgItem(dialog_, kHeading));
           owner_ = GetWindow(dialog_, GW_OWNER);
           hasTree_ = GetDlgItem(dialog_, kTree) != nullptr;
           act(dialog_);
         }) {}
   ~BrowserDriver() { join(); }
+  // Call when the browse call has returned.
   void join() {
+    callReturned_ = true;
     if (thread_.joinable()) thread_.join();
   }
 
@@ -67,6 +69,7 @@ class BrowserDriver {
 
  private:
   DWORD callerThread_;
+  std::atomic<bool> callReturned_{false};
   HWND dialog_ = nullptr;
   std::string heading_;
   HWND owner_ = nullptr;
