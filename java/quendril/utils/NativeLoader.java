@@ -51,10 +51,11 @@ final class NativeLoader {
         if (file == null) {
             throw failure(tried);
         }
+        String path = file.toAbsolutePath().toString();
         try {
-            System.load(file.toAbsolutePath().toString());
+            System.load(path);
         } catch (UnsatisfiedLinkError e) {
-            tried.add("System.load(\"" + file + "\"): " + e.getMessage());
+            tried.add("System.load(\"" + path + "\"): " + e.getMessage());
             throw failure(tried);
         }
     }
