@@ -13,6 +13,8 @@
 #include "support/child_process.h"
 #include "support/fake_jni.h"
 #include "support/file_dialog_driver.h"
+#include "support/import_hook.h"
+#include "support/vantrel_dll.h"
 
 namespace {
 
@@ -68,13 +70,30 @@ CHILD_SCENARIO(nullFilterArray) {
   call.filters.reset();
   return callAndCancel(call);
 }
+// Wine's own save dialog at times never opens in a process that holds an
+// array this large (seen under Xvfb: the call waits inside comdlg32 before
+// any window exists), so here the dialog is stood in for; it checks that the
+// list it was given ends inside its buffer.
+bool listEndsInside = false;
+BOOL WINAPI standInSaveDialog(OPENFILENAMEA* record) {
+  const char* list = record->lpstrFilter;
+  for (std::size_t i = 0; i + 1 < 2048 && !listEndsInside; ++i) {
+    listEndsInside = list[i] == '\0' && list[i + 1] == '\0';
+  }
+  return FALSE;
+}
+
 CHILD_SCENARIO(hugeFilterArray) {
+  support::ImportHook dialog(support::vantrelModule(), "COMDLG32.dll", "GetSaveFileNameA",
+                             &standInSaveDialog);
+  if (!dialog.installed()) return kDialogWrong;
   FilterArray filters;
   for (int i = 0; i < 20000; ++i) {
     filters.push_back("Filter number " + std::to_string(i));
     filters.push_back("*.e" + std::to_string(i));
   }
-  return callAndCancel(withFilters(filters, 19000));
+  const int outcome = callAndCancel(withFilters(filters, 19000), false);
+  return outcome == kNormal && !listEndsInside ? kDialogWrong : outcome;
 }
 CHILD_SCENARIO(overlongPatterns) {
   return callAndCancel(
