@@ -9,6 +9,8 @@ have_pkg() { dpkg-query -W -f='${Status}' "$1" 2>/dev/null | grep -q 'install ok
 
 have_cmd i686-w64-mingw32-g++-posix || need+=(g++-mingw-w64-i686-posix)
 have_cmd i686-w64-mingw32-windres || need+=(binutils-mingw-w64-i686)
+have_cmd x86_64-w64-mingw32-g++-posix || need+=(g++-mingw-w64-x86-64-posix)
+have_cmd x86_64-w64-mingw32-windres || need+=(binutils-mingw-w64-x86-64)
 have_cmd cmake || need+=(cmake)
 have_cmd make || need+=(make)
 have_cmd g++ || need+=(g++)
@@ -22,6 +24,8 @@ have_cmd xauth || need+=(xauth)
 have_cmd python3 || need+=(python3)
 have_cmd wine || need+=(wine)
 have_pkg wine32:i386 || need+=(wine32:i386)
+have_pkg wine64 || need+=(wine64)
+[ -f /usr/share/java/junit-platform-console-standalone.jar ] || need+=(junit5)
 
 if [ ${#need[@]} -eq 0 ]; then
   exit 0
@@ -34,5 +38,14 @@ if printf '%s\n' "${need[@]}" | grep -q ':i386$'; then
   dpkg --print-foreign-architectures | grep -qx i386 || $sudo dpkg --add-architecture i386
 fi
 export DEBIAN_FRONTEND=noninteractive
-$sudo apt-get update -qq
-$sudo apt-get install -y -qq "${need[@]}" >/dev/null
+# An index that fails to download (a mirror in the middle of a sync) leaves
+# the others usable, so go on with what was fetched.
+$sudo apt-get update -qq || echo "apt-get update reported errors; going on with the indexes it has"
+if ! $sudo apt-get install -y -qq "${need[@]}" >/dev/null; then
+  # Without the security suite's i386 index, its amd64 updates cannot be
+  # matched by i386 packages of the same version (multiarch needs both
+  # equal): take every package from the release suite instead.
+  echo "Retrying with the release suite's versions"
+  release=$(. /etc/os-release && echo "$VERSION_CODENAME")
+  $sudo apt-get install -y -qq -t "$release" "${need[@]}" >/dev/null
+fi
