@@ -5,22 +5,29 @@ FUZZ_SECONDS ?= 30
 JOBS ?= $(shell nproc)
 MAKEFLAGS += --no-print-directory
 
-WIN := $(BUILD)/win
 HOST := $(BUILD)/host
 FUZZ := $(BUILD)/fuzz
 CMAKE_QUIET := -DCMAKE_RULE_MESSAGES=OFF --log-level=WARNING
 
-.PHONY: all tools dist test host-test fuzz-smoke wine-test java-test fuzz clean
+.PHONY: all tools dist dlls test host-test wine-test java-test fuzz clean
 
 all: dist
 
 tools:
 	@scripts/install-tools.sh
 
-dist: tools
-	@cmake -S . -B $(WIN) -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-i686.cmake -DCMAKE_BUILD_TYPE=Release $(CMAKE_QUIET)
-	@cmake --build $(WIN) -j $(JOBS)
-	@scripts/package.sh $(WIN) dist
+# The DLL for each architecture, in its own build tree: 32-bit x86 in
+# $(BUILD)/win32 and 64-bit x86-64 in $(BUILD)/win64. Only the DLLs are built
+# here; `make test` builds the Wine test programs.
+dlls: tools
+	@for tree in win32:mingw-i686 win64:mingw-x86_64; do \
+	  cmake -S . -B $(BUILD)/$${tree%%:*} -DCMAKE_TOOLCHAIN_FILE=cmake/$${tree#*:}.cmake \
+	    -DCMAKE_BUILD_TYPE=Release $(CMAKE_QUIET) && \
+	  cmake --build $(BUILD)/$${tree%%:*} -j $(JOBS) --target Vantrel Vantrel_debug || exit 1; \
+	done
+
+dist: dlls
+	@scripts/package.sh $(BUILD) dist
 
 test: dist
 	@scripts/run-tests.sh $(BUILD) $(FUZZ_SECONDS) $(JOBS)

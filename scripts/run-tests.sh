@@ -2,11 +2,18 @@
 # Runs the test stages and ends with a pass/fail summary.
 #   run-tests.sh BUILD FUZZ_SECONDS JOBS [stage...]
 # Stages: host (unit tests under ASan/UBSan), fuzz (libFuzzer smoke runs),
-# java (the loader), wine (the DLL under Wine and Xvfb). Default: all.
+# java (the loader), wine32 and wine64 (each DLL under Wine of its width and
+# Xvfb; wine is both). Default: all.
 set -uo pipefail
 build="$1"; fuzz_seconds="$2"; jobs="$3"; shift 3
 stages=("$@")
 [ ${#stages[@]} -eq 0 ] && stages=(host fuzz java wine)
+# "wine" is the suite under both widths.
+expanded=()
+for stage in "${stages[@]}"; do
+  if [ "$stage" = wine ]; then expanded+=(wine32 wine64); else expanded+=("$stage"); fi
+done
+stages=("${expanded[@]}")
 root="$(cd "$(dirname "$0")/.." && pwd)"
 cd "$root"
 
@@ -67,16 +74,21 @@ java_stage() {
   return $ok
 }
 
+# The Wine suite of one build tree (win32 or win64), under Wine of the same
+# width in the tree's own prefix: the test programs are built here, not by
+# `make`.
 wine_stage() {
-  local prefix="$root/$build/win/wineprefix"
-  scripts/wine-prefix.sh "$prefix" || return 1
+  local tree="$1"
+  local prefix="$root/$build/$tree/wineprefix"
+  cmake --build "$build/$tree" -j "$jobs" || return 1
+  scripts/wine-prefix.sh "$prefix" "$tree" || return 1
   xvfb-run -a -s "-screen 0 1280x1024x24" bash -c '
-    export WINEPREFIX="$1" WINEARCH=win32 WINEDEBUG=-all
+    export WINEPREFIX="$1" WINEARCH="$2" WINEDEBUG=-all
     wineserver -p 5
-    ctest --test-dir "$2" --output-on-failure --no-tests=error --timeout 180
+    ctest --test-dir "$3" --output-on-failure --no-tests=error --timeout 180
     status=$?
     wineserver -k 2>/dev/null
-    exit $status' _ "$prefix" "$build/win"
+    exit $status' _ "$prefix" "$tree" "$build/$tree"
 }
 
 for stage in "${stages[@]}"; do
@@ -84,7 +96,8 @@ for stage in "${stages[@]}"; do
     host) run_stage host host_stage ;;
     fuzz) run_stage fuzz fuzz_stage ;;
     java) run_stage java java_stage ;;
-    wine) run_stage wine wine_stage ;;
+    wine32) run_stage wine32 wine_stage win32 ;;
+    wine64) run_stage wine64 wine_stage win64 ;;
     *) echo "unknown stage $stage"; exit 2 ;;
   esac
 done

@@ -37,15 +37,17 @@ constexpr std::size_t kNumberSize = 80;
 // long one brings some comdlg32 builds down), so the dialog does not get it.
 bool fitsTheDialog(const char* directory) { return strnlen(directory, MAX_PATH) < MAX_PATH; }
 
-void writeDebugLine(const char* format, const char* text) {
+// A debugger output line: the label, then the text or number. The formats
+// stay literal so that the compiler checks every argument.
+void writeDebugLine(const char* label, const char* text) {
   char line[kDebugLineSize];
-  std::snprintf(line, sizeof line, format, text);
+  std::snprintf(line, sizeof line, "%s%s\n", label, text);
   OutputDebugStringA(line);
 }
 
-void writeDebugLine(const char* format, int number) {
+void writeDebugLine(const char* label, int number) {
   char line[kDebugLineSize];
-  std::snprintf(line, sizeof line, format, number);
+  std::snprintf(line, sizeof line, "%s%d\n", label, number);
   OutputDebugStringA(line);
 }
 
@@ -152,7 +154,7 @@ JNIEXPORT jobjectArray JNICALL Java_quendril_utils_Vantrel_getOpenSaveFileName(
   if (name.ok()) vantrel::copyBounded(fileName, kFileNameCapacity, name.c_str());
   if (directory.ok()) {
     if (fitsTheDialog(directory.c_str())) record.lpstrInitialDir = directory.c_str();
-    writeDebugLine("IntialDir: %s\n", directory.c_str());
+    writeDebugLine("IntialDir: ", directory.c_str());
   }
   if (titleText.ok()) record.lpstrTitle = titleText.c_str();
   record.lCustData = mode;
@@ -181,7 +183,7 @@ JNIEXPORT jobjectArray JNICALL Java_quendril_utils_Vantrel_getOpenSaveFileName(
       // No dialog, so no result of one: the line below reports 0.
       break;
   }
-  writeDebugLine("Result: %d\n", chosen);
+  writeDebugLine("Result: ", chosen);
 
   jobjectArray result = chosen == 1 ? resultArray(env, record) : nullptr;
   giveBack();

@@ -18,6 +18,21 @@ namespace {
 using ::testing::ElementsAreArray;
 using ::testing::HasSubstr;
 
+// The test program is built for the DLL's own architecture, so what the
+// headers and the manifest must name follows from its own width.
+#ifdef _WIN64
+constexpr WORD kMachine = IMAGE_FILE_MACHINE_AMD64;
+constexpr WORD kOptionalHeaderMagic = IMAGE_NT_OPTIONAL_HDR64_MAGIC;
+constexpr WORD kAddressSpaceFlags = IMAGE_DLLCHARACTERISTICS_DYNAMIC_BASE | IMAGE_DLLCHARACTERISTICS_NX_COMPAT |
+                                    IMAGE_DLLCHARACTERISTICS_HIGH_ENTROPY_VA;
+constexpr char kManifestArchitecture[] = "amd64";
+#else
+constexpr WORD kMachine = IMAGE_FILE_MACHINE_I386;
+constexpr WORD kOptionalHeaderMagic = IMAGE_NT_OPTIONAL_HDR32_MAGIC;
+constexpr WORD kAddressSpaceFlags = IMAGE_DLLCHARACTERISTICS_DYNAMIC_BASE | IMAGE_DLLCHARACTERISTICS_NX_COMPAT;
+constexpr char kManifestArchitecture[] = "x86";
+#endif
+
 const BYTE* imageBase() { return reinterpret_cast<const BYTE*>(support::vantrelModule()); }
 
 const IMAGE_NT_HEADERS* ntHeaders() {
@@ -101,13 +116,14 @@ TEST(Boundary, ImportsOnlyWindowsSystemLibraries) {
   EXPECT_EQ(std::count(dlls.begin(), dlls.end(), "SHFOLDER.DLL"), 0);
 }
 
-TEST(Boundary, IsA32BitDllWithAslrAndNx) {
+TEST(Boundary, IsADllOfItsArchitectureWithAslrAndNx) {
   const IMAGE_NT_HEADERS* nt = ntHeaders();
-  EXPECT_EQ(nt->FileHeader.Machine, IMAGE_FILE_MACHINE_I386);
+  EXPECT_EQ(nt->FileHeader.Machine, kMachine);
   EXPECT_TRUE(nt->FileHeader.Characteristics & IMAGE_FILE_DLL);
-  EXPECT_EQ(nt->OptionalHeader.Magic, IMAGE_NT_OPTIONAL_HDR32_MAGIC);
-  EXPECT_TRUE(nt->OptionalHeader.DllCharacteristics & IMAGE_DLLCHARACTERISTICS_DYNAMIC_BASE);
-  EXPECT_TRUE(nt->OptionalHeader.DllCharacteristics & IMAGE_DLLCHARACTERISTICS_NX_COMPAT);
+  EXPECT_EQ(nt->OptionalHeader.Magic, kOptionalHeaderMagic);
+  EXPECT_EQ(nt->OptionalHeader.DllCharacteristics & kAddressSpaceFlags, kAddressSpaceFlags);
+  // No link time in the header: two builds of the same sources are the same bytes.
+  EXPECT_EQ(nt->FileHeader.TimeDateStamp, 0u);
 }
 
 TEST(Boundary, EntryPointAnswersTrueForEveryNotification) {
@@ -206,11 +222,12 @@ TEST(Boundary, ManifestNamesTheAssemblyAndCommonControlsSix) {
   const std::string manifest = resourceBytes(MAKEINTRESOURCEA(24), 2);
   ASSERT_FALSE(manifest.empty()) << "no manifest 2 in language 0x0409";
   EXPECT_THAT(manifest, HasSubstr("manifestVersion=\"1.0\""));
-  EXPECT_THAT(manifest, HasSubstr("<assemblyIdentity name=\"FileDialog\" version=\"1.0.0.0\" "
-                                  "processorArchitecture=\"x86\" type=\"win32\"/>"));
+  const std::string architecture = std::string("processorArchitecture=\"") + kManifestArchitecture + "\"";
+  EXPECT_THAT(manifest, HasSubstr("<assemblyIdentity name=\"FileDialog\" version=\"1.0.0.0\" " + architecture +
+                                  " type=\"win32\"/>"));
   EXPECT_THAT(manifest, HasSubstr("<description>Registry Monitor</description>"));
   EXPECT_THAT(manifest, HasSubstr("name=\"Microsoft.Windows.Common-Controls\" version=\"6.0.0.0\""));
-  EXPECT_THAT(manifest, HasSubstr("publicKeyToken=\"6595b64144ccf1df\""));
+  EXPECT_THAT(manifest, HasSubstr("version=\"6.0.0.0\" " + architecture + " publicKeyToken=\"6595b64144ccf1df\""));
   EXPECT_THAT(manifest, HasSubstr("language=\"*\""));
   EXPECT_EQ(manifest.find("encoding=\"UTF-8\""), manifest.find("encoding"));
 }

@@ -29,6 +29,16 @@ using ::testing::SizeIs;
 
 using Result = std::optional<std::vector<std::string>>;
 
+// The record's sizes as the platform knows them, in full and without the
+// last three fields that platforms before version 5 lack.
+#ifdef _WIN64
+constexpr DWORD kFullRecordSize = 152;
+constexpr DWORD kShortRecordSize = 136;
+#else
+constexpr DWORD kFullRecordSize = 88;
+constexpr DWORD kShortRecordSize = 76;
+#endif
+
 const std::string kTextAndCsvList = filterListBytes({"Text files", "*.txt;*.text", "CSV files", "*.csv"});
 
 class DialogRecord : public support::JniTest {
@@ -90,7 +100,7 @@ TEST_F(DialogRecord, EachModeFillsTheRecordItsOwnWay) {
     const dialogs::SeenDialog& seen = seenDialogs[0];
     const OPENFILENAMEA& record = seen.record;
     EXPECT_EQ(seen.function, expected.function);
-    EXPECT_EQ(record.lStructSize, 88u);
+    EXPECT_EQ(record.lStructSize, kFullRecordSize);
     EXPECT_EQ(record.hwndOwner, reinterpret_cast<HWND>(0x1234));
     EXPECT_EQ(record.Flags, expected.flags);
     EXPECT_EQ(seen.filterList, expected.filterList);
@@ -142,11 +152,11 @@ TEST_F(DialogRecord, PlatformsBeforeVersionFiveGetTheShortRecord) {
     call(inMode(2));
   }
   ASSERT_THAT(seenDialogs, SizeIs(5));
-  EXPECT_EQ(seenDialogs[0].record.lStructSize, 76u);
-  EXPECT_EQ(seenDialogs[1].record.lStructSize, 76u);
-  EXPECT_EQ(seenDialogs[2].record.lStructSize, 76u);
-  EXPECT_EQ(seenDialogs[3].record.lStructSize, 88u);
-  EXPECT_EQ(seenDialogs[4].record.lStructSize, 88u);
+  EXPECT_EQ(seenDialogs[0].record.lStructSize, kShortRecordSize);
+  EXPECT_EQ(seenDialogs[1].record.lStructSize, kShortRecordSize);
+  EXPECT_EQ(seenDialogs[2].record.lStructSize, kShortRecordSize);
+  EXPECT_EQ(seenDialogs[3].record.lStructSize, kFullRecordSize);
+  EXPECT_EQ(seenDialogs[4].record.lStructSize, kFullRecordSize);
 }
 
 TEST_F(DialogRecord, TheStringsReachTheRecordAndSaveGivesTheNameItsExtension) {

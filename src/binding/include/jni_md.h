@@ -1,12 +1,13 @@
 /*
- * Machine-dependent JNI types for 32-bit x86 Windows: the JVM calls native
- * methods with __stdcall, and jint is a 32-bit long there.
+ * Machine-dependent JNI types for 32- and 64-bit x86 Windows: the JVM calls
+ * native methods with __stdcall (which 64-bit Windows reads as its one
+ * calling convention), and jint is a long, 32 bits wide on both.
  */
 #ifndef VANTREL_JNI_MD_H
 #define VANTREL_JNI_MD_H
 
 #ifndef _WIN32
-#error "this jni_md.h describes 32-bit Windows"
+#error "this jni_md.h describes Windows"
 #endif
 
 #define JNIEXPORT __declspec(dllexport)
