@@ -246,6 +246,29 @@ TEST_F(WindowControl, ShowCommandsSendOneSystemCommandAndReturnTheAnswerUnchange
   }
 }
 
+// A window handle with the top bit of its 32 bits set: on 64-bit Windows the
+// platform widens such a handle by sign extension.
+#ifdef _WIN64
+const HWND kTopBitWindow = reinterpret_cast<HWND>(0xFFFFFFFF8000ABCDull);
+#else
+const HWND kTopBitWindow = reinterpret_cast<HWND>(0x8000ABCDu);
+#endif
+const jint kTopBitHandle = static_cast<jint>(0x8000ABCDu);
+
+HWND WINAPI topBitForegroundWindow() { return kTopBitWindow; }
+
+TEST_F(WindowControl, HandlesWithTheTopBitSetCrossWidenedAndComeBackCut) {
+  support::ImportHook send(support::vantrelModule(), "USER32.dll", "SendMessageA", &recordingSendMessage);
+  support::ImportHook foreground(support::vantrelModule(), "USER32.dll", "GetForegroundWindow",
+                                 &topBitForegroundWindow);
+  ASSERT_TRUE(send.installed() && foreground.installed());
+  sentMessages.clear();
+  VANTREL(setWindowMinimized)(jni_.env(), nullptr, kTopBitHandle);
+  ASSERT_EQ(sentMessages.size(), 1u);
+  EXPECT_EQ(sentMessages[0].window, kTopBitWindow);
+  EXPECT_EQ(VANTREL(getForegroundWindow)(jni_.env(), nullptr), kTopBitHandle);
+}
+
 // ---------------------------------------------------------------------------
 // setWindowAlwaysOnTop
 
