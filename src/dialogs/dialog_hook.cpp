@@ -50,7 +50,8 @@ bool readDialogText(HWND dialog, UINT query, HookText& text) {
     text[0] = '\0';
     return true;
   }
-  if (static_cast<unsigned long>(size) > sizeof text) return false;
+  // LRESULT is as wide as a pointer: compared whole, never cut to 32 bits.
+  if (static_cast<std::size_t>(size) > sizeof text) return false;
   text[sizeof text - 1] = '\0';
   return true;
 }
