@@ -2,12 +2,13 @@
 # Runs the test stages and ends with a pass/fail summary.
 #   run-tests.sh BUILD FUZZ_SECONDS JOBS [stage...]
 # Stages: host (unit tests under ASan/UBSan), fuzz (libFuzzer smoke runs),
-# java (the loader), wine32 and wine64 (each DLL under Wine of its width and
-# Xvfb; wine is both). Default: all.
+# java (the loader), reproducible (a second build gives the same bytes),
+# wine32 and wine64 (each DLL under Wine of its width and Xvfb; wine is
+# both). Default: all.
 set -uo pipefail
 build="$1"; fuzz_seconds="$2"; jobs="$3"; shift 3
 stages=("$@")
-[ ${#stages[@]} -eq 0 ] && stages=(host fuzz java wine)
+[ ${#stages[@]} -eq 0 ] && stages=(host fuzz java reproducible wine)
 # "wine" is the suite under both widths.
 expanded=()
 for stage in "${stages[@]}"; do
@@ -91,11 +92,28 @@ wine_stage() {
     exit $status' _ "$prefix" "$tree" "$build/$tree"
 }
 
+# Two builds of the same sources give the same bytes: the DLLs are built
+# again from nothing in another tree and packaged there, and every file must
+# match what dist/ holds.
+reproducible_stage() {
+  local again="$build/again"
+  rm -rf "$again"
+  make -s dlls BUILD="$again" JOBS="$jobs" >/dev/null &&
+    scripts/package.sh "$again" "$again/dist" >/dev/null || return 1
+  if diff -r -q dist "$again/dist"; then
+    echo "a second build from nothing gives the same $(find dist -type f | wc -l) files in dist/"
+    rm -rf "$again"
+  else
+    return 1
+  fi
+}
+
 for stage in "${stages[@]}"; do
   case "$stage" in
     host) run_stage host host_stage ;;
     fuzz) run_stage fuzz fuzz_stage ;;
     java) run_stage java java_stage ;;
+    reproducible) run_stage reproducible reproducible_stage ;;
     wine32) run_stage wine32 wine_stage win32 ;;
     wine64) run_stage wine64 wine_stage win64 ;;
     *) echo "unknown stage $stage"; exit 2 ;;
@@ -105,7 +123,7 @@ done
 echo
 echo "=== Summary"
 for stage in "${stages[@]}"; do
-  printf '  %-6s %s\n' "$stage" "${result[$stage]}"
+  printf '  %-12s %s\n' "$stage" "${result[$stage]}"
 done
 if [ $failed -ne 0 ]; then
   echo "make test: FAILED"
