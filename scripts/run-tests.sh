@@ -63,16 +63,15 @@ fuzz_stage() {
   return $ok
 }
 
+# The Java tests (JUnit 5) against the jar in DIST (default dist/).
 java_stage() {
-  local out="$build/java-test" test ok=0
+  local out="$build/java-test" jar="${DIST:-dist}/vantrel.jar"
+  local junit=/usr/share/java/junit-platform-console-standalone.jar
   rm -rf "$out" && mkdir -p "$out" &&
-    javac --release 8 -Xlint:all,-options -Werror -cp dist/vantrel.jar -d "$out" $(find tests/java -name '*.java') ||
-    return 1
-  for test in $(cd tests/java && find . -name '*Test.java' | sed 's|^\./||; s|\.java$||; s|/|.|g' | sort); do
-    echo "--- $test"
-    java -cp "$out:dist/vantrel.jar" "$test" "$out/scratch" || ok=1
-  done
-  return $ok
+    javac --release 8 -Xlint:all,-options -Werror -encoding UTF-8 -cp "$jar:$junit" -d "$out/classes" \
+      $(find tests/java -name '*.java' | LC_ALL=C sort) || return 1
+  java -jar "$junit" --disable-banner --details=summary --disable-ansi-colors --fail-if-no-tests \
+    --class-path "$out/classes:$jar" --scan-class-path "$out/classes" --reports-dir "$out/reports"
 }
 
 # The Wine suite of one build tree (win32 or win64), under Wine of the same

@@ -2,10 +2,10 @@ package quendril.utils;
 
 /**
  * Windows services that the JDK lacks, implemented in {@code Vantrel.dll}
- * (32-bit x86 Windows): console keys, drives and volumes, the working
- * directory, top-level windows and their system menus, the open, save and
- * folder dialogs, the shell's folder browser, special folders and the network
- * adapter address.
+ * (for 32-bit and 64-bit x86 Windows JVMs): console keys, drives and
+ * volumes, the working directory, top-level windows and their system menus,
+ * the open, save and folder dialogs, the shell's folder browser, special
+ * folders and the network adapter address.
  *
  * <p>No method throws: every failure is reported by the method's result, as
  * its documentation says. Strings cross the native boundary as bytes without
@@ -15,6 +15,12 @@ package quendril.utils;
  *
  * <p>Window handles are carried as {@code int}, bit for bit; 0 means no
  * window.
+ *
+ * <p>The library is loaded when this class is first used; if that fails, the
+ * use throws an {@link UnsatisfiedLinkError} that names every attempt, and
+ * every later use a {@link NoClassDefFoundError}. {@link VantrelLibrary}
+ * tells beforehand whether the library can be loaded, and explains the
+ * loading order and its settings.
  */
 public final class Vantrel {
 
@@ -22,7 +28,7 @@ public final class Vantrel {
     public static final String VERSION = "2.1.6.1";
 
     static {
-        NativeLoader.load();
+        VantrelLibrary.ensureAvailable();
     }
 
     private Vantrel() {

@@ -1,100 +1,93 @@
 package quendril.utils;
 
+import static org.junit.jupiter.api.Assertions.assertEquals;
+import static org.junit.jupiter.api.Assertions.assertNull;
+import static org.junit.jupiter.api.Assertions.assertSame;
+import static org.junit.jupiter.api.Assertions.assertThrows;
+
+import java.util.ArrayList;
+import java.util.List;
+import java.util.stream.Stream;
+import org.junit.jupiter.api.Test;
+import org.junit.jupiter.params.ParameterizedTest;
+import org.junit.jupiter.params.provider.Arguments;
+import org.junit.jupiter.params.provider.CsvSource;
+import org.junit.jupiter.params.provider.MethodSource;
 import quendril.utils.ConsoleKey.Key;
 import quendril.utils.ConsoleKey.Modifier;
 
-/**
- * Checks ConsoleKey against the codes getConsoleChar gives for each key.
- * Runs on any platform: it never touches the native library. Exits with 1
- * when a check fails.
- */
-public final class ConsoleKeyTest {
+/** ConsoleKey against the codes getConsoleChar gives for each key; it never touches the native library. */
+class ConsoleKeyTest {
 
-    private static int failures;
-    private static int checks;
+    private static final Key[] F1_TO_F10 = {Key.F1, Key.F2, Key.F3, Key.F4, Key.F5, Key.F6, Key.F7, Key.F8,
+        Key.F9, Key.F10};
+    // Grey block (224) and keypad with Num Lock off (0).
+    private static final Key[] CURSOR = {Key.HOME, Key.UP, Key.PAGE_UP, Key.LEFT, Key.RIGHT, Key.END, Key.DOWN,
+        Key.PAGE_DOWN, Key.INSERT, Key.DELETE};
+    private static final int[] PLAIN = {71, 72, 73, 75, 77, 79, 80, 81, 82, 83};
+    private static final int[] CTRL = {119, 141, 132, 115, 116, 117, 145, 118, 146, 147};
+    private static final int[] ALT = {151, 152, 153, 155, 157, 159, 160, 161, 162, 163};
 
-    private ConsoleKeyTest() {
-    }
-
-    private static void check(boolean ok, String what) {
-        checks++;
-        if (!ok) {
-            failures++;
-            System.err.println("FAILED: " + what);
+    static Stream<Arguments> namedPairs() {
+        List<Arguments> pairs = new ArrayList<>();
+        for (int i = 0; i < F1_TO_F10.length; i++) {
+            pairs.add(Arguments.of(0, 59 + i, F1_TO_F10[i], Modifier.NONE));
+            pairs.add(Arguments.of(0, 84 + i, F1_TO_F10[i], Modifier.SHIFT));
+            pairs.add(Arguments.of(0, 94 + i, F1_TO_F10[i], Modifier.CTRL));
+            pairs.add(Arguments.of(0, 104 + i, F1_TO_F10[i], Modifier.ALT));
         }
+        Modifier[] modifiers = Modifier.values();
+        for (int m = 0; m < 4; m++) {
+            pairs.add(Arguments.of(224, 133 + 2 * m, Key.F11, modifiers[m]));
+            pairs.add(Arguments.of(224, 134 + 2 * m, Key.F12, modifiers[m]));
+        }
+        for (int i = 0; i < CURSOR.length; i++) {
+            pairs.add(Arguments.of(0, PLAIN[i], CURSOR[i], Modifier.NONE));
+            pairs.add(Arguments.of(224, PLAIN[i], CURSOR[i], Modifier.NONE));
+            pairs.add(Arguments.of(0, CTRL[i], CURSOR[i], Modifier.CTRL));
+            pairs.add(Arguments.of(0, ALT[i], CURSOR[i], Modifier.ALT));
+            if (CURSOR[i] != Key.PAGE_UP) {
+                pairs.add(Arguments.of(224, CTRL[i], CURSOR[i], Modifier.CTRL));
+            }
+        }
+        return pairs.stream();
     }
 
-    private static void expect(int prefix, int code, Key key, Modifier modifier) {
+    @ParameterizedTest(name = "{0}/{1} is {3} {2}")
+    @MethodSource("namedPairs")
+    void namesEachKeyByItsPair(int prefix, int code, Key key, Modifier modifier) {
         ConsoleKey found = ConsoleKey.of(prefix, code);
-        check(found == ConsoleKey.of(key, modifier),
-                prefix + "/" + code + " should be " + modifier + " " + key + ", is " + found);
+        assertSame(ConsoleKey.of(key, modifier), found);
+        assertEquals(key, found.key());
+        assertEquals(modifier, found.modifier());
     }
 
-    private static void expectNone(int prefix, int code) {
-        ConsoleKey found = ConsoleKey.of(prefix, code);
-        check(found == null, prefix + "/" + code + " should name no key, names " + found);
-    }
-
-    public static void main(String[] args) {
-        Key[] f = {Key.F1, Key.F2, Key.F3, Key.F4, Key.F5, Key.F6, Key.F7, Key.F8, Key.F9, Key.F10};
+    static Stream<Arguments> unnamedPairs() {
+        List<Arguments> pairs = new ArrayList<>();
         for (int i = 0; i < 10; i++) {
-            expect(0, 59 + i, f[i], Modifier.NONE);
-            expect(0, 84 + i, f[i], Modifier.SHIFT);
-            expect(0, 94 + i, f[i], Modifier.CTRL);
-            expect(0, 104 + i, f[i], Modifier.ALT);
-            expectNone(224, 59 + i);
+            pairs.add(Arguments.of(224, 59 + i));    // F1-F10 come only with prefix 0
+            pairs.add(Arguments.of(224, ALT[i]));    // Alt cursor keys only with prefix 0
         }
-        expect(224, 133, Key.F11, Modifier.NONE);
-        expect(224, 134, Key.F12, Modifier.NONE);
-        expect(224, 135, Key.F11, Modifier.SHIFT);
-        expect(224, 136, Key.F12, Modifier.SHIFT);
-        expect(224, 137, Key.F11, Modifier.CTRL);
-        expect(224, 138, Key.F12, Modifier.CTRL);
-        expect(224, 139, Key.F11, Modifier.ALT);
-        expect(224, 140, Key.F12, Modifier.ALT);
-
-        // Grey block (224) and keypad with Num Lock off (0), plain.
-        Key[] cursor = {Key.HOME, Key.UP, Key.PAGE_UP, Key.LEFT, Key.RIGHT,
-            Key.END, Key.DOWN, Key.PAGE_DOWN, Key.INSERT, Key.DELETE};
-        int[] plain = {71, 72, 73, 75, 77, 79, 80, 81, 82, 83};
-        int[] ctrlKeypad = {119, 141, 132, 115, 116, 117, 145, 118, 146, 147};
-        int[] alt = {151, 152, 153, 155, 157, 159, 160, 161, 162, 163};
-        for (int i = 0; i < cursor.length; i++) {
-            expect(0, plain[i], cursor[i], Modifier.NONE);
-            expect(224, plain[i], cursor[i], Modifier.NONE);
-            expect(0, ctrlKeypad[i], cursor[i], Modifier.CTRL);
-            expect(0, alt[i], cursor[i], Modifier.ALT);
-            expectNone(224, alt[i]);
+        int[][] others = {
+            {224, 132},       // Ctrl+Page Up comes only with prefix 0
+            {0, 1}, {0, 30}, {0, 120}, {0, 15}, {0, 148}, {0, 3}, {0, 166}, {0, 133}, {0, 0},
+            {13, 0},          // the keypad Enter's character and its trailing 0
+            {97, 59}, {-1, 59}, {0, -1}, {0, 256}, {224, 256 + 72},
+        };
+        for (int[] pair : others) {
+            pairs.add(Arguments.of(pair[0], pair[1]));
         }
-        expect(224, 119, Key.HOME, Modifier.CTRL);
-        expect(224, 141, Key.UP, Modifier.CTRL);
-        expect(224, 115, Key.LEFT, Modifier.CTRL);
-        expect(224, 116, Key.RIGHT, Modifier.CTRL);
-        expect(224, 117, Key.END, Modifier.CTRL);
-        expect(224, 145, Key.DOWN, Modifier.CTRL);
-        expect(224, 118, Key.PAGE_DOWN, Modifier.CTRL);
-        expect(224, 146, Key.INSERT, Modifier.CTRL);
-        expect(224, 147, Key.DELETE, Modifier.CTRL);
-        expectNone(224, 132);
+        return pairs.stream();
+    }
 
-        // Extended codes of keys that have no name here, and pairs that are
-        // no extended key at all.
-        expectNone(0, 1);      // Alt+Esc
-        expectNone(0, 30);     // Alt+A
-        expectNone(0, 120);    // Alt+1
-        expectNone(0, 15);     // Shift+Tab
-        expectNone(0, 148);    // Ctrl+Tab
-        expectNone(0, 3);      // Ctrl+2
-        expectNone(0, 166);    // Alt with the keypad Enter
-        expectNone(0, 133);
-        expectNone(0, 0);
-        expectNone(13, 0);     // the keypad Enter's character and its trailing 0
-        expectNone(97, 59);
-        expectNone(-1, 59);
-        expectNone(0, -1);
-        expectNone(0, 256);
-        expectNone(224, 256 + 72);
+    @ParameterizedTest(name = "{0}/{1} names no key")
+    @MethodSource("unnamedPairs")
+    void namesNoKeyForOtherPairs(int prefix, int code) {
+        assertNull(ConsoleKey.of(prefix, code));
+    }
 
+    @Test
+    void namesExactlyTheListedPairs() {
         int named = 0;
         for (int prefix : new int[] {0, 224}) {
             for (int code = 0; code < 256; code++) {
@@ -103,30 +96,23 @@ public final class ConsoleKeyTest {
                 }
             }
         }
-        // 0: 40 function-key pairs, 10 plain, 10 Ctrl and 10 Alt cursor pairs;
-        // 224: 8 for F11 and F12, 10 plain and 9 Ctrl cursor pairs.
-        check(named == 70 + 27, "named pairs: " + named);
+        assertEquals(namedPairs().count(), named);
+    }
 
-        check(ConsoleKey.isPrefix(0) && ConsoleKey.isPrefix(224), "0 and 224 are prefixes");
-        check(!ConsoleKey.isPrefix(-1) && !ConsoleKey.isPrefix(13) && !ConsoleKey.isPrefix(97)
-                && !ConsoleKey.isPrefix(255), "other results are not");
+    @ParameterizedTest
+    @CsvSource({"0, true", "224, true", "-1, false", "13, false", "97, false", "255, false"})
+    void onlyZeroAnd224ArePrefixes(int result, boolean prefix) {
+        assertEquals(prefix, ConsoleKey.isPrefix(result));
+    }
 
-        check("F1".equals(ConsoleKey.of(0, 59).toString()), "F1 text");
-        check("Shift+F5".equals(ConsoleKey.of(0, 88).toString()), "Shift+F5 text");
-        check("Ctrl+Page Up".equals(ConsoleKey.of(0, 132).toString()), "Ctrl+Page Up text");
-        check("Alt+Page Down".equals(ConsoleKey.of(0, 161).toString()), "Alt+Page Down text");
-        ConsoleKey ctrlUp = ConsoleKey.of(224, 141);
-        check(ctrlUp.key() == Key.UP && ctrlUp.modifier() == Modifier.CTRL, "key() and modifier()");
-        try {
-            ConsoleKey.of(null, Modifier.NONE);
-            check(false, "of(null, ...) throws");
-        } catch (NullPointerException expected) {
-            check(true, "of(null, ...) throws");
-        }
+    @ParameterizedTest
+    @CsvSource({"0, 59, F1", "0, 88, Shift+F5", "0, 132, Ctrl+Page Up", "0, 161, Alt+Page Down", "224, 141, Ctrl+Up"})
+    void readsAsTheKeyboardLabels(int prefix, int code, String text) {
+        assertEquals(text, ConsoleKey.of(prefix, code).toString());
+    }
 
-        System.out.println("ConsoleKeyTest: " + checks + " checks, " + failures + " failed");
-        if (failures != 0) {
-            System.exit(1);
-        }
+    @Test
+    void refusesANullKey() {
+        assertThrows(NullPointerException.class, () -> ConsoleKey.of(null, Modifier.NONE));
     }
 }

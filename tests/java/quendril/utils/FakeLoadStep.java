@@ -1,0 +1,65 @@
+package quendril.utils;
+
+import java.io.IOException;
+import java.nio.file.Files;
+import java.nio.file.Paths;
+import java.util.ArrayList;
+import java.util.List;
+import java.util.Map;
+import java.util.concurrent.ConcurrentHashMap;
+
+/**
+ * Stands in for the JVM's load step on any platform. Like the JVM, it ties
+ * each file to the class loader that loaded it first and refuses that file
+ * to any other; each instance plays one class loader.
+ */
+class FakeLoadStep implements LoadStep {
+
+    /** Which instance (class loader) holds each loaded file, for the whole test JVM. */
+    private static final Map<String, FakeLoadStep> HOLDERS = new ConcurrentHashMap<>();
+
+    final List<String> loads = new ArrayList<>();
+    final List<String> libraryLoads = new ArrayList<>();
+    /** Refusals as Windows gives them while a scanner has the file open. */
+    int inUseRefusals;
+    /** Refuses every path with a character outside ASCII. */
+    boolean asciiOnly;
+    /** Whether a library of the asked name is on java.library.path. */
+    boolean onLibraryPath;
+
+    @Override
+    public void load(String absolutePath) {
+        loads.add(absolutePath);
+        if (!Paths.get(absolutePath).isAbsolute()) {
+            throw new UnsatisfiedLinkError("Expecting an absolute path of the library: " + absolutePath);
+        }
+        try {
+            byte[] bytes = Files.readAllBytes(Paths.get(absolutePath));
+            if (bytes.length < 2 || bytes[0] != 'M' || bytes[1] != 'Z') {
+                throw new UnsatisfiedLinkError(absolutePath + ": %1 is not a valid Win32 application");
+            }
+        } catch (IOException e) {
+            throw new UnsatisfiedLinkError("Can't load library: " + absolutePath);
+        }
+        if (inUseRefusals > 0) {
+            inUseRefusals--;
+            throw new UnsatisfiedLinkError(absolutePath
+                    + ": The process cannot access the file because it is being used by another process");
+        }
+        if (asciiOnly && !absolutePath.chars().allMatch(c -> c < 0x80)) {
+            throw new UnsatisfiedLinkError(absolutePath + ": The specified module could not be found");
+        }
+        FakeLoadStep holder = HOLDERS.putIfAbsent(absolutePath, this);
+        if (holder != null && holder != this) {
+            throw new UnsatisfiedLinkError("Native Library " + absolutePath + " already loaded in another classloader");
+        }
+    }
+
+    @Override
+    public void loadLibrary(String name) {
+        libraryLoads.add(name);
+        if (!onLibraryPath) {
+            throw new UnsatisfiedLinkError("no " + name + " in java.library.path");
+        }
+    }
+}
