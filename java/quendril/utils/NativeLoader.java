@@ -176,35 +176,55 @@ final class NativeLoader {
         } else {
             cached = extract(dll, hash, base);
         }
-        List<Path> roots = new ArrayList<>();
-        if (cached == null) {
-            addRoot(roots, property("java.io.tmpdir"), null);
-        } else {
+        boolean asciiOnly = false;
+        if (cached != null) {
             UnsatisfiedLinkError refused = attemptLoad(cached);
             if (refused == null) {
                 return cached.toString();
             }
             if (refused.getMessage() != null && refused.getMessage().contains(CLASS_LOADER_CONFLICT)) {
                 log.say("another class loader holds " + cached + ": loading a private copy");
-                roots.add(base.resolve(PRIVATE_FOLDER));
-                addRoot(roots, property("java.io.tmpdir"), null);
-            } else if (!isAscii(cached.toString())) {
-                log.say("the cache path is not ASCII: loading a private copy from an ASCII path");
-                for (Path root : asciiRoots(base)) {
-                    roots.add(root);
-                }
-                if (roots.isEmpty()) {
-                    tried.add("private copy: no folder with an ASCII path is known");
-                }
-            } else {
+            } else if (isAscii(cached.toString())) {
                 throw failure(platform, null);
+            } else {
+                log.say("the cache path is not ASCII: loading a private copy from an ASCII path");
+                asciiOnly = true;
             }
         }
-        Path copy = privateCopy(dll, hash, roots);
-        if (copy != null && attemptLoad(copy) == null) {
-            return copy.toString();
+        List<Path> roots = new ArrayList<>();
+        for (Path root : privateRoots(cached == null ? null : base)) {
+            if (!asciiOnly || isAscii(root.toString())) {
+                roots.add(root);
+            }
+        }
+        String loaded = loadPrivateCopy(dll, hash, roots);
+        if (loaded != null) {
+            return loaded;
         }
         throw failure(platform, null);
+    }
+
+    /**
+     * Loads a private copy from the first of {@code roots} where one can be
+     * written; moves on to the next only when writing failed there or the
+     * copy's path, outside ASCII, may be why it did not load.
+     */
+    private String loadPrivateCopy(byte[] dll, String hash, List<Path> roots) {
+        for (Path root : roots) {
+            Path copy = privateCopy(dll, hash, root);
+            if (copy != null) {
+                if (attemptLoad(copy) == null) {
+                    return copy.toString();
+                }
+                if (isAscii(copy.toString())) {
+                    return null;
+                }
+            }
+        }
+        if (roots.isEmpty()) {
+            tried.add("private copy: no folder for one is known");
+        }
+        return null;
     }
 
     /**
@@ -270,28 +290,26 @@ final class NativeLoader {
     }
 
     /**
-     * Writes a private copy into a new folder of its own, created with
-     * owner-only rights under the first of {@code roots} that allows it,
-     * with a lock file beside it that names this process and marks the
-     * copy in use while the process lives.
+     * Writes a private copy into a new folder of its own under {@code root},
+     * created with owner-only rights, with a lock file beside it that names
+     * this process and marks the copy in use while the process lives. Null
+     * when that fails; {@link #tried} then says why.
      */
-    private Path privateCopy(byte[] dll, String hash, List<Path> roots) {
-        for (Path root : roots) {
-            try {
-                Files.createDirectories(root);
-                Path folder = createPrivateFolder(root);
-                InUseLock.hold(folder.resolve(OWNER_LOCK), processName());
-                Path copy = folder.resolve(FILE_NAME);
-                Files.write(copy, dll, StandardOpenOption.CREATE_NEW, StandardOpenOption.WRITE);
-                restrictToOwner(copy.toFile());
-                if (matches(copy, hash)) {
-                    log.say("private copy " + copy + " for process " + processName());
-                    return copy;
-                }
-                tried.add("private copy " + copy + ": it does not match the jar's");
-            } catch (IOException | SecurityException | UnsupportedOperationException | InvalidPathException e) {
-                tried.add("private copy in " + root + ": " + e);
+    private Path privateCopy(byte[] dll, String hash, Path root) {
+        try {
+            Files.createDirectories(root);
+            Path folder = createPrivateFolder(root);
+            InUseLock.hold(folder.resolve(OWNER_LOCK), processName());
+            Path copy = folder.resolve(FILE_NAME);
+            Files.write(copy, dll, StandardOpenOption.CREATE_NEW, StandardOpenOption.WRITE);
+            restrictToOwner(copy.toFile());
+            if (matches(copy, hash)) {
+                log.say("private copy " + copy + " for process " + processName());
+                return copy;
             }
+            tried.add("private copy " + copy + ": it does not match the jar's");
+        } catch (IOException | SecurityException | UnsupportedOperationException | InvalidPathException e) {
+            tried.add("private copy in " + root + ": " + e);
         }
         return null;
     }
@@ -349,16 +367,8 @@ final class NativeLoader {
             CacheSweep sweep = new CacheSweep(Vantrel.VERSION, log, System.currentTimeMillis());
             if (base != null) {
                 sweep.sweepCache(base);
-                sweep.sweepPrivate(base.resolve(PRIVATE_FOLDER));
             }
-            List<Path> roots = new ArrayList<>();
-            addRoot(roots, property("java.io.tmpdir"), null);
-            for (Path root : asciiRoots(null)) {
-                if (!roots.contains(root)) {
-                    roots.add(root);
-                }
-            }
-            for (Path root : roots) {
+            for (Path root : privateRoots(base)) {
                 sweep.sweepPrivate(root);
             }
         } catch (RuntimeException e) {
@@ -366,22 +376,26 @@ final class NativeLoader {
         }
     }
 
-    /** Folders with ASCII paths for a private copy, in order of preference. */
-    private List<Path> asciiRoots(Path base) {
+    /**
+     * Folders for a private copy, in order of preference: the cache's own
+     * (when {@code base} is given), the temporary folder, then machine-wide
+     * folders with ASCII paths for when the user's paths are not.
+     */
+    private List<Path> privateRoots(Path base) {
         List<Path> roots = new ArrayList<>();
         if (base != null) {
             roots.add(base.resolve(PRIVATE_FOLDER));
         }
         addRoot(roots, property("java.io.tmpdir"), null);
-        addRoot(roots, environment.get("ProgramData"), null);
-        addRoot(roots, environment.get("SystemRoot"), "Temp");
-        List<Path> ascii = new ArrayList<>();
-        for (Path root : roots) {
-            if (isAscii(root.toString())) {
-                ascii.add(root);
+        List<Path> machine = new ArrayList<>();
+        addRoot(machine, environment.get("ProgramData"), null);
+        addRoot(machine, environment.get("SystemRoot"), "Temp");
+        for (Path root : machine) {
+            if (isAscii(root.toString()) && !roots.contains(root)) {
+                roots.add(root);
             }
         }
-        return ascii;
+        return roots;
     }
 
     private static void addRoot(List<Path> roots, String folder, String child) {

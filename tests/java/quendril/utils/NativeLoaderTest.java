@@ -205,12 +205,16 @@ class NativeLoaderTest {
                 error.getMessage());
     }
 
-    @Test
-    void aCachePathOutsideAsciiThatFailsFallsBackToAnAsciiCopy() throws IOException {
-        cache = scratch.resolve("Jörg");
+    @ParameterizedTest
+    @CsvSource({"Jörg, tmp, tmp", "Jörg, Jörg-tmp, ProgramData"})
+    void aPathOutsideAsciiThatFailsFallsBackToAnAsciiCopy(String cacheName, String tempName, String expected)
+            throws IOException {
+        cache = scratch.resolve(cacheName);
+        temp = scratch.resolve(tempName);
+        environment.put("ProgramData", scratch.resolve("ProgramData").toString());
         step.asciiOnly = true;
         Path loaded = java.nio.file.Paths.get(loader(windows("amd64")).load());
-        assertTrue(loaded.startsWith(temp), loaded.toString());
+        assertTrue(loaded.startsWith(scratch.resolve(expected)), loaded.toString());
         assertArrayEquals(dll("win32-x86-64"), Files.readAllBytes(loaded));
         assertEquals(loaded.toString(), step.loads.get(step.loads.size() - 1));
         assertTrue(step.loads.get(0).contains("Jörg"));
