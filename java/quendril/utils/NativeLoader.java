@@ -320,11 +320,10 @@ final class NativeLoader {
             FileAttribute<Set<PosixFilePermission>> attribute = PosixFilePermissions.asFileAttribute(owner);
             return Files.createTempDirectory(root, PRIVATE_PREFIX, attribute);
         }
-        // On Windows the folders used here are the user's own and their
-        // rights are inherited; File's setters narrow what they can.
-        Path folder = Files.createTempDirectory(root, PRIVATE_PREFIX);
-        restrictToOwner(folder.toFile());
-        return folder;
+        // Without POSIX rights (Windows) the folder inherits those of its
+        // parent: the user's own folders, or under a machine-wide one the
+        // creator's full control and other users' read access.
+        return Files.createTempDirectory(root, PRIVATE_PREFIX);
     }
 
     private static void restrictToOwner(File file) {
