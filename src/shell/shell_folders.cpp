@@ -53,10 +53,11 @@ JNIEXPORT jstring JNICALL Java_quendril_utils_Vantrel_SHBrowseForFolder(JNIEnv* 
 
 // public static native String getSHFolderPath(int folder);
 JNIEXPORT jstring JNICALL Java_quendril_utils_Vantrel_getSHFolderPath(JNIEnv* env, jclass, jint folder) {
-  // Loaded by name, so that systems whose shell lacks the entry point can
-  // use the redistributable library; freed when `shfolder` goes, after the
-  // result has been made.
-  vantrel::LoadedLibrary shfolder("shfolder");
+  // Loaded for the call, so that systems whose shell lacks the entry point
+  // can use the redistributable library; from the system folder only, as it
+  // is not one the platform always takes from there. Freed when `shfolder`
+  // goes, after the result has been made.
+  const auto shfolder = vantrel::LoadedLibrary::fromSystemFolder("shfolder.dll");
   if (!shfolder.ok()) return nullptr;
   auto getFolderPath = shfolder.entry<decltype(&SHGetFolderPathA)>("SHGetFolderPathA");
   if (getFolderPath == nullptr) return nullptr;

@@ -7,10 +7,12 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
 #include <string>
 
 #include "support/fake_jni.h"
+#include "support/import_hook.h"
 #include "support/jni_test.h"
 #include "support/library_load_watch.h"
 #include "support/vantrel_dll.h"
@@ -56,14 +58,50 @@ TEST_F(SpecialFolders, NumberTheShellRejectsGivesNull) {
   EXPECT_THAT(jni_.calls(), ElementsAre());
 }
 
-TEST_F(SpecialFolders, LibraryIsLoadedByNameAndFreedAfterTheResultIsMade) {
+// The platform's system folder, lower case, with its final backslash.
+std::string systemFolder() {
+  char folder[MAX_PATH] = {};
+  GetSystemDirectoryA(folder, sizeof folder);
+  std::string text = folder;
+  std::transform(text.begin(), text.end(), text.begin(),
+                 [](char c) { return static_cast<char>(tolower(c)); });
+  return text + "\\";
+}
+
+TEST_F(SpecialFolders, LibraryComesFromTheSystemFolderAndIsFreedAfterTheResultIsMade) {
   support::LibraryLoadWatch watch(&jni_);
   ASSERT_TRUE(watch.installed());
   ASSERT_TRUE(folderPath(CSIDL_WINDOWS).has_value());
-  EXPECT_THAT(watch.eventTexts(), ElementsAre("LoadLibraryA shfolder", "GetProcAddress SHGetFolderPathA",
-                                              "FreeLibrary shfolder"));
+  EXPECT_THAT(watch.eventTexts(), ElementsAre("LoadLibraryExA shfolder.dll 0x800",
+                                              "GetProcAddress SHGetFolderPathA", "FreeLibrary shfolder.dll"));
   EXPECT_EQ(watch.events().back().jniCalls, 1u);  // NewStringUTF came first
   EXPECT_EQ(watch.unbalancedLoads(), 0);
+}
+
+// A library of that name beside the program is the one a search by name
+// finds first. Wine then maps its own library under the planted file's
+// name, which the loaded module's file name shows.
+TEST_F(SpecialFolders, ACopyPlantedBesideTheProgramIsNeverLoaded) {
+  char program[MAX_PATH] = {};
+  GetModuleFileNameA(nullptr, program, sizeof program);
+  std::string planted = program;
+  planted = planted.substr(0, planted.rfind('\\') + 1) + "shfolder.dll";
+  ASSERT_TRUE(CopyFileA(support::vantrelPath().c_str(), planted.c_str(), FALSE));
+  std::optional<std::string> path;
+  std::vector<std::string> files;
+  {
+    support::LibraryLoadWatch watch(&jni_);
+    ASSERT_TRUE(watch.installed());
+    path = folderPath(CSIDL_WINDOWS);
+    files = watch.loadedFiles();
+  }
+  EXPECT_TRUE(DeleteFileA(planted.c_str())) << "a planted copy is still held";
+  HRESULT result = E_FAIL;
+  EXPECT_EQ(path, platformFolderPath(CSIDL_WINDOWS, &result));
+  ASSERT_EQ(files.size(), 1u);
+  std::transform(files[0].begin(), files[0].end(), files[0].begin(),
+                 [](char c) { return static_cast<char>(tolower(c)); });
+  EXPECT_EQ(files[0], systemFolder() + "shfolder.dll");
 }
 
 // A stand-in for the shell-folder entry point: records its arguments and
@@ -161,17 +199,59 @@ TEST_F(ScriptedSpecialFolders, MissingEntryPointGivesNullAndStillFreesTheLibrary
   watch_.removeEntry("SHGetFolderPathA");
   EXPECT_EQ(folderPath(CSIDL_APPDATA), std::nullopt);
   EXPECT_EQ(scripted.calls, 0);
-  EXPECT_THAT(watch_.eventTexts(), ElementsAre("LoadLibraryA shfolder", "GetProcAddress SHGetFolderPathA",
-                                               "FreeLibrary shfolder"));
+  EXPECT_THAT(watch_.eventTexts(),
+              ElementsAre("LoadLibraryExA shfolder.dll 0x800", "GetProcAddress SHGetFolderPathA",
+                          "FreeLibrary shfolder.dll"));
   EXPECT_THAT(jni_.calls(), ElementsAre());
 }
 
-TEST_F(ScriptedSpecialFolders, LibraryThatCannotBeLoadedGivesNull) {
-  watch_.failLoadOf("shfolder");
-  EXPECT_EQ(folderPath(CSIDL_APPDATA), std::nullopt);
+TEST_F(ScriptedSpecialFolders, LibraryThatCannotBeLoadedGivesNullAndIsNotLookedForElsewhere) {
+  for (DWORD error : {ERROR_MOD_NOT_FOUND, ERROR_ACCESS_DENIED, ERROR_BAD_EXE_FORMAT}) {
+    support::LibraryLoadWatch watch(&jni_);
+    watch.replaceEntry("SHGetFolderPathA", &scriptedGetFolderPath);
+    watch.failLoadOf("shfolder.dll", error);
+    EXPECT_EQ(folderPath(CSIDL_APPDATA), std::nullopt) << error;
+    EXPECT_THAT(watch.eventTexts(), ElementsAre("LoadLibraryExA shfolder.dll 0x800 failed"));
+  }
   EXPECT_EQ(scripted.calls, 0);
-  EXPECT_THAT(watch_.eventTexts(), ElementsAre("LoadLibraryA shfolder failed"));
   EXPECT_THAT(jni_.calls(), ElementsAre());
+}
+
+// Systems without the loader update refuse the flag: the full path in the
+// system folder instead, never the bare name.
+TEST_F(ScriptedSpecialFolders, ASystemThatRefusesTheFlagLoadsByTheFullPath) {
+  watch_.failLoadOf("shfolder.dll", ERROR_INVALID_PARAMETER);
+  scripted.path = "C:\\scripted";
+  EXPECT_EQ(folderPath(CSIDL_APPDATA), "C:\\scripted");
+  char folder[MAX_PATH] = {};
+  GetSystemDirectoryA(folder, sizeof folder);
+  const std::string fullPath = folder + std::string("\\shfolder.dll");
+  EXPECT_THAT(watch_.eventTexts(),
+              ElementsAre("LoadLibraryExA shfolder.dll 0x800 failed", "LoadLibraryExA " + fullPath + " 0x8",
+                          "GetProcAddress SHGetFolderPathA", "FreeLibrary " + fullPath));
+  ASSERT_EQ(watch_.loadedFiles().size(), 1u);
+  EXPECT_EQ(lstrcmpiA(watch_.loadedFiles()[0].c_str(), fullPath.c_str()), 0);
+}
+
+// The system folder as a stand-in reports it: a failure (0), or the size
+// it would need.
+UINT systemFolderAnswer = 0;
+UINT WINAPI scriptedSystemDirectory(LPSTR buffer, UINT size) {
+  if (size > 0) buffer[0] = '\0';
+  return systemFolderAnswer;
+}
+
+TEST_F(ScriptedSpecialFolders, WithoutAReadableSystemFolderThereIsNoFallback) {
+  support::ImportHook hook(support::vantrelModule(), "KERNEL32.dll", "GetSystemDirectoryA",
+                           &scriptedSystemDirectory);
+  ASSERT_TRUE(hook.installed());
+  watch_.failLoadOf("shfolder.dll", ERROR_INVALID_PARAMETER);
+  for (UINT answer : {0u, 260u, 261u, 32768u}) {
+    systemFolderAnswer = answer;
+    EXPECT_EQ(folderPath(CSIDL_APPDATA), std::nullopt) << answer;
+  }
+  EXPECT_THAT(watch_.eventTexts(), ::testing::Each("LoadLibraryExA shfolder.dll 0x800 failed"));
+  EXPECT_EQ(scripted.calls, 0);
 }
 
 }  // namespace

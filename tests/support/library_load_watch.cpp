@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <cstdio>
 
 #include "support/vantrel_dll.h"
 
@@ -15,6 +16,7 @@ LibraryLoadWatch* current = nullptr;
 LibraryLoadWatch::LibraryLoadWatch(const fakejni::Env* jni)
     : jni_(jni),
       loadHook_(vantrelModule(), "KERNEL32.dll", "LoadLibraryA", &LibraryLoadWatch::loadLibrary),
+      loadExHook_(vantrelModule(), "KERNEL32.dll", "LoadLibraryExA", &LibraryLoadWatch::loadLibraryEx),
       procHook_(vantrelModule(), "KERNEL32.dll", "GetProcAddress", &LibraryLoadWatch::getProcAddress),
       freeHook_(vantrelModule(), "KERNEL32.dll", "FreeLibrary", &LibraryLoadWatch::freeLibrary) {
   current = this;
@@ -23,7 +25,7 @@ LibraryLoadWatch::LibraryLoadWatch(const fakejni::Env* jni)
 LibraryLoadWatch::~LibraryLoadWatch() { current = nullptr; }
 
 bool LibraryLoadWatch::installed() const {
-  return loadHook_.installed() && procHook_.installed() && freeHook_.installed();
+  return (loadHook_.installed() || loadExHook_.installed()) && procHook_.installed() && freeHook_.installed();
 }
 
 void LibraryLoadWatch::record(std::string text) {
@@ -46,23 +48,45 @@ int LibraryLoadWatch::unbalancedLoads() const {
       std::count_if(balance_.begin(), balance_.end(), [](const auto& entry) { return entry.second != 0; }));
 }
 
+template <typename Load>
+HMODULE LibraryLoadWatch::load(const std::string& name, const std::string& text, const Load& platformLoad) {
+  auto failing = failingLoads_.find(name);
+  if (failing != failingLoads_.end()) {
+    record(text + " failed");
+    SetLastError(failing->second);
+    return nullptr;
+  }
+  HMODULE module = platformLoad();
+  if (module == nullptr) {
+    const DWORD error = GetLastError();
+    record(text + " failed");
+    SetLastError(error);
+    return nullptr;
+  }
+  record(text);
+  loaded_[module] = name;
+  ++balance_[module];
+  char file[MAX_PATH] = {};
+  GetModuleFileNameA(module, file, sizeof file);
+  loadedFiles_.emplace_back(file);
+  return module;
+}
+
 HMODULE WINAPI LibraryLoadWatch::loadLibrary(LPCSTR name) {
   LibraryLoadWatch* self = current;
   const std::string text = name != nullptr ? name : "<null>";
-  if (std::find(self->failingLoads_.begin(), self->failingLoads_.end(), text) != self->failingLoads_.end()) {
-    self->record("LoadLibraryA " + text + " failed");
-    SetLastError(ERROR_MOD_NOT_FOUND);
-    return nullptr;
-  }
-  HMODULE module = self->loadHook_.original<decltype(&LoadLibraryA)>()(name);
-  if (module == nullptr) {
-    self->record("LoadLibraryA " + text + " failed");
-    return nullptr;
-  }
-  self->record("LoadLibraryA " + text);
-  self->loaded_[module] = text;
-  ++self->balance_[module];
-  return module;
+  return self->load(text, "LoadLibraryA " + text,
+                    [&] { return self->loadHook_.original<decltype(&LoadLibraryA)>()(name); });
+}
+
+HMODULE WINAPI LibraryLoadWatch::loadLibraryEx(LPCSTR name, HANDLE file, DWORD flags) {
+  LibraryLoadWatch* self = current;
+  char hexFlags[16];
+  std::snprintf(hexFlags, sizeof hexFlags, "%#lx", static_cast<unsigned long>(flags));
+  const std::string text = name != nullptr ? name : "<null>";
+  return self->load(text, "LoadLibraryExA " + text + " " + hexFlags, [&] {
+    return self->loadExHook_.original<decltype(&LoadLibraryExA)>()(name, file, flags);
+  });
 }
 
 FARPROC WINAPI LibraryLoadWatch::getProcAddress(HMODULE module, LPCSTR name) {
