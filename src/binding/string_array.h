@@ -16,12 +16,15 @@ inline jobjectArray newStringArray(JNIEnv* env, jsize length) {
   return env->NewObjectArray(length, stringClass, empty);
 }
 
-// Makes element `index` from NUL-terminated bytes just before storing it.
-// Returns false when the JVM could not make the string.
+// Makes element `index` from NUL-terminated bytes just before storing it,
+// and drops the call's reference to it once the array holds it: an array of
+// any length keeps the call within the 16 local references a JVM
+// guarantees. Returns false when the JVM could not make the string.
 inline bool setStringElement(JNIEnv* env, jobjectArray array, jsize index, const char* bytes) {
   jstring element = env->NewStringUTF(bytes);
   if (element == nullptr) return false;
   env->SetObjectArrayElement(array, index, element);
+  env->DeleteLocalRef(element);
   return true;
 }
 

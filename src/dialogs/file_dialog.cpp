@@ -51,10 +51,11 @@ void writeDebugLine(const char* label, int number) {
   OutputDebugStringA(line);
 }
 
-// Joins the Java filter array into `list`, giving each element back as soon
-// as it is copied. A null array gives an empty list; a null element ends the
-// list at the last whole pair; once a pair no longer fits, the rest of the
-// array is not looked at. False when an element's bytes could not be
+// Joins the Java filter array into `list`, giving each element's bytes and
+// its local reference back as soon as it is copied, so that an array of any
+// length holds one element at a time. A null array gives an empty list; a
+// null element ends the list at the last whole pair; once a pair no longer
+// fits, the rest of the array is not looked at. False when an element's bytes could not be
 // borrowed (the JVM then has an exception pending).
 bool buildFilterList(JNIEnv* env, jobjectArray filters, char* list, std::size_t capacity) {
   vantrel::FilterListWriter writer(list, capacity);
@@ -67,6 +68,7 @@ bool buildFilterList(JNIEnv* env, jobjectArray filters, char* list, std::size_t 
       if (!bytes.ok()) return false;
       const bool open = writer.add(bytes.c_str());
       bytes.release();
+      env->DeleteLocalRef(element);
       if (!open) break;
     }
   }

@@ -272,8 +272,9 @@ TEST_F(DialogRecord, OneNameGivesThePathAndTheIndexThePlatformLeft) {
   EXPECT_THAT(jni_.calls(),
               ElementsAre("NewStringUTF ", "FindClass java/lang/String", "NewObjectArray 2",
                           "NewStringUTF C:\\data\\a.txt", "SetObjectArrayElement 0 C:\\data\\a.txt",
-                          "NewStringUTF 2", "SetObjectArrayElement 1 2", "ReleaseStringUTFChars a",
-                          "ReleaseStringUTFChars C:\\data", "ReleaseStringUTFChars T"));
+                          "DeleteLocalRef C:\\data\\a.txt", "NewStringUTF 2", "SetObjectArrayElement 1 2",
+                          "DeleteLocalRef 2", "ReleaseStringUTFChars a", "ReleaseStringUTFChars C:\\data",
+                          "ReleaseStringUTFChars T"));
 }
 
 TEST_F(DialogRecord, MultipleSelectionGivesTheFolderThenEachName) {
@@ -284,6 +285,29 @@ TEST_F(DialogRecord, MultipleSelectionGivesTheFolderThenEachName) {
   // One file chosen: the platform gives its full path alone.
   EXPECT_THAT(callAnswered(call, chooses("C:\\data\\a.txt", 3)),
               ::testing::Optional(ElementsAre("C:\\data\\a.txt", "3")));
+}
+
+// Forty chosen names, or a filter array of forty elements, stay within the
+// local references a JVM guarantees a call: each element's reference goes
+// as soon as the array holds it, or its bytes are copied.
+TEST_F(DialogRecord, ManyNamesOrFiltersHoldFewLocalReferences) {
+  std::string names = std::string("C:\\data") + '\0';
+  std::vector<std::string> expected = {"C:\\data"};
+  std::vector<std::string> filters;
+  for (int i = 0; i < 40; ++i) {
+    expected.push_back("file" + std::to_string(i) + ".txt");
+    names += expected.back() + '\0';
+    filters.push_back(i % 2 == 0 ? "Type " + std::to_string(i) : "*.t" + std::to_string(i));
+  }
+  expected.push_back("1");
+  DialogCall call = inMode(1, OFN_ALLOWMULTISELECT);
+  call.filters = FilterArray(filters.begin(), filters.end());
+  EXPECT_THAT(callAnswered(call, chooses(names, 1)),
+              ::testing::Optional(::testing::ElementsAreArray(expected)));
+  ASSERT_THAT(seenDialogs, SizeIs(1));
+  EXPECT_EQ(seenDialogs[0].filterList, filterListBytes(filters));
+  EXPECT_THAT(jni_.callsStartingWith("DeleteLocalRef"), SizeIs(42));  // the result's elements
+  EXPECT_LE(jni_.peakLocalReferences(), 4);
 }
 
 TEST_F(DialogRecord, AFullMultipleSelectionBufferIsReadNoFurtherThanItsEnd) {
@@ -349,8 +373,8 @@ TEST_F(DialogRecord, AFailedBorrowEndsTheCallBeforeAnyDialog) {
   EXPECT_EQ(VANTREL(getOpenSaveFileName)(jni_.env(), nullptr, 1, 0, filters, 1, nullptr, nullptr, nullptr, 0),
             nullptr);
   EXPECT_THAT(jni_.calls(), ElementsAre("GetArrayLength", "GetObjectArrayElement 0", "GetStringUTFChars Text",
-                                        "ReleaseStringUTFChars Text", "GetObjectArrayElement 1",
-                                        "GetStringUTFChars *.txt"));
+                                        "ReleaseStringUTFChars Text", "DeleteLocalRef Text",
+                                        "GetObjectArrayElement 1", "GetStringUTFChars *.txt"));
   EXPECT_THAT(seenDialogs, IsEmpty());
 }
 

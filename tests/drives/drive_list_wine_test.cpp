@@ -18,13 +18,15 @@ class LogicalDrives : public drivetest::DrivesTest {
   jobjectArray list() { return VANTREL(getLogicalDrives)(jni_.env(), nullptr); }
 };
 
-// The calls that make an array of `roots`, element by element.
+// The calls that make an array of `roots`, element by element, each
+// element's reference dropped once the array holds it.
 std::vector<std::string> arrayCalls(const std::vector<std::string>& roots) {
   std::vector<std::string> calls = {"NewStringUTF ", "FindClass java/lang/String",
                                     "NewObjectArray " + std::to_string(roots.size())};
   for (std::size_t i = 0; i < roots.size(); ++i) {
     calls.push_back("NewStringUTF " + roots[i]);
     calls.push_back("SetObjectArrayElement " + std::to_string(i) + " " + roots[i]);
+    calls.push_back("DeleteLocalRef " + roots[i]);
   }
   return calls;
 }
@@ -102,6 +104,8 @@ TEST_F(ScriptedDrives, OneDriveAndAllTwentySix) {
   EXPECT_THAT(listOf(all + '\0', static_cast<DWORD>(all.size())).value_or(std::vector<std::string>{}),
               ElementsAreArray(roots));
   EXPECT_THAT(jni_.calls(), ElementsAreArray(arrayCalls(roots)));
+  // The empty string, the class, the array and one element at a time.
+  EXPECT_EQ(jni_.peakLocalReferences(), 4);
 }
 
 TEST_F(ScriptedDrives, EveryElementIsExactlyOneEntryWhateverItsForm) {

@@ -5,6 +5,8 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
+#include <mutex>
+#include <set>
 #include <utility>
 
 namespace fakejni {
@@ -17,7 +19,26 @@ struct Env::Object {
   std::vector<Object*> elements;  // kArray
 };
 
+struct Env::Reference {
+  enum State { kLive, kDeleted, kReturned };
+  Object* object;
+  bool local;  // made by a JNI function, not an argument the test made
+  State state;
+};
+
 namespace {
+
+// The stand-ins that exist, so that a CallFrame can tell one of their
+// JNIEnv pointers from any other.
+std::mutex registryMutex;
+std::set<const void*>& registry() {
+  static std::set<const void*> environments;
+  return environments;
+}
+
+std::string describe(const Env::Object* object) {
+  return object == nullptr ? std::string("<invalid>") : object->kind == kArray ? "<array>" : object->text;
+}
 
 const char* kindName(int kind) {
   switch (kind) {
@@ -37,7 +58,7 @@ template <int Slot>
 void JNICALL forbidden() {
   std::fprintf(stderr,
                "\nFATAL: Vantrel.dll called JNI function table slot %d, which is not one of the "
-               "eight JNI functions the library may use\n",
+               "nine JNI functions the library may use\n",
                Slot);
   std::fflush(stderr);
   std::fflush(stdout);
@@ -106,7 +127,7 @@ struct Callbacks {
     self->log(std::string("NewStringUTF ") + bytes);
     Env::Object* object = self->make(kString);
     object->text = bytes;
-    return reinterpret_cast<jstring>(object);
+    return static_cast<jstring>(self->refer(object, true));
   }
 
   static jclass JNICALL FindClass(JNIEnv* env, const char* name) {
@@ -116,14 +137,14 @@ struct Callbacks {
       self->error(std::string("FindClass of an unexpected class ") + name);
       return nullptr;
     }
-    return reinterpret_cast<jclass>(self->stringClass_);
+    return static_cast<jclass>(self->refer(self->stringClass_, true));
   }
 
   static jobjectArray JNICALL NewObjectArray(JNIEnv* env, jsize length, jclass elementClass,
                                              jobject initial) {
     Env* self = owner(env);
     self->log("NewObjectArray " + std::to_string(length));
-    if (reinterpret_cast<Env::Object*>(elementClass) != self->stringClass_) {
+    if (self->checked(elementClass, kClass, "NewObjectArray") != self->stringClass_) {
       self->error("NewObjectArray of another class than java/lang/String");
     }
     if (length < 0) {
@@ -135,7 +156,7 @@ struct Callbacks {
         initial == nullptr ? nullptr : self->checked(initial, kString, "NewObjectArray");
     Env::Object* array = self->make(kArray);
     array->elements.assign(static_cast<std::size_t>(length), initialObject);
-    return reinterpret_cast<jobjectArray>(array);
+    return static_cast<jobjectArray>(self->refer(array, true));
   }
 
   static void JNICALL SetObjectArrayElement(JNIEnv* env, jobjectArray array, jsize index, jobject value) {
@@ -169,7 +190,34 @@ struct Callbacks {
       self->error("GetObjectArrayElement index " + std::to_string(index) + " out of range");
       return nullptr;
     }
-    return reinterpret_cast<jobject>(object->elements[static_cast<std::size_t>(index)]);
+    Env::Object* element = object->elements[static_cast<std::size_t>(index)];
+    return element == nullptr ? nullptr : self->refer(element, true);
+  }
+
+  static void JNICALL DeleteLocalRef(JNIEnv* env, jobject reference) {
+    Env* self = owner(env);
+    if (reference == nullptr) {
+      self->log("DeleteLocalRef <null>");
+      return;
+    }
+    auto found = self->referenceIndex_.find(reference);
+    if (found == self->referenceIndex_.end()) {
+      self->log("DeleteLocalRef <invalid>");
+      self->error("DeleteLocalRef of a reference this JNIEnv never made");
+      return;
+    }
+    Env::Reference* deleted = found->second;
+    self->log("DeleteLocalRef " + describe(deleted->object));
+    if (deleted->state == Env::Reference::kDeleted) {
+      self->error("DeleteLocalRef of a reference already deleted");
+      return;
+    }
+    if (deleted->state == Env::Reference::kReturned) {
+      self->error("DeleteLocalRef of a reference of a call that has returned");
+      return;
+    }
+    deleted->state = Env::Reference::kDeleted;
+    if (deleted->local) --self->liveLocals_;
   }
 };
 
@@ -185,15 +233,39 @@ Env::Env() {
   table_.SetObjectArrayElement = &Callbacks::SetObjectArrayElement;
   table_.GetArrayLength = &Callbacks::GetArrayLength;
   table_.GetObjectArrayElement = &Callbacks::GetObjectArrayElement;
+  table_.DeleteLocalRef = &Callbacks::DeleteLocalRef;
   holder_.jni.functions = &table_;
   holder_.owner = this;
   stringClass_ = make(kClass);
   stringClass_->text = "java/lang/String";
-  baseObjects_ = static_cast<int>(objects_.size());
+  std::lock_guard<std::mutex> lock(registryMutex);
+  registry().insert(&holder_);
 }
 
 Env::~Env() {
+  {
+    std::lock_guard<std::mutex> lock(registryMutex);
+    registry().erase(&holder_);
+  }
   for (auto& borrow : borrows_) delete[] borrow.first;
+}
+
+Env::CallFrame::CallFrame(JNIEnv* env) : owner_(nullptr) {
+  {
+    std::lock_guard<std::mutex> lock(registryMutex);
+    if (env == nullptr || registry().count(env) == 0) return;
+  }
+  owner_ = Callbacks::owner(env);
+  owner_->liveLocals_ = 0;
+  owner_->peakLocals_ = 0;
+}
+
+Env::CallFrame::~CallFrame() {
+  if (owner_ == nullptr) return;
+  for (auto& reference : owner_->references_) {
+    if (reference->local && reference->state == Reference::kLive) reference->state = Reference::kReturned;
+  }
+  owner_->liveLocals_ = 0;
 }
 
 JNIEnv* Env::env() { return &holder_.jni; }
@@ -204,30 +276,56 @@ Env::Object* Env::make(int kind) {
   return objects_.back().get();
 }
 
+jobject Env::refer(Object* object, bool local) {
+  references_.push_back(std::make_unique<Reference>(Reference{object, local, Reference::kLive}));
+  Reference* reference = references_.back().get();
+  referenceIndex_[reference] = reference;
+  if (local) {
+    ++liveLocals_;
+    peakLocals_ = std::max(peakLocals_, liveLocals_);
+    if (liveLocals_ == kGuaranteedLocals + 1) {
+      error("more than " + std::to_string(kGuaranteedLocals) + " local references live at once");
+    }
+  }
+  return reinterpret_cast<jobject>(reference);
+}
+
+Env::Object* Env::lookUp(jobject object) const {
+  auto found = referenceIndex_.find(object);
+  return found == referenceIndex_.end() ? nullptr : found->second->object;
+}
+
 Env::Object* Env::checked(jobject object, int kind, const char* function) {
   if (object == nullptr) {
     error(std::string(function) + " with a null reference");
     return nullptr;
   }
-  for (const auto& owned : objects_) {
-    if (owned.get() == reinterpret_cast<Object*>(object)) {
-      if (owned->kind != kind) {
-        error(std::string(function) + " with a " + kindName(owned->kind) + " where a " + kindName(kind) +
-              " belongs");
-        return nullptr;
-      }
-      return owned.get();
-    }
+  auto found = referenceIndex_.find(object);
+  if (found == referenceIndex_.end()) {
+    error(std::string(function) + " with a reference this JNIEnv never made");
+    return nullptr;
   }
-  error(std::string(function) + " with a reference this JNIEnv never made");
-  return nullptr;
+  const Reference* reference = found->second;
+  if (reference->state == Reference::kDeleted) {
+    error(std::string(function) + " with a deleted reference");
+    return nullptr;
+  }
+  if (reference->state == Reference::kReturned) {
+    error(std::string(function) + " with a local reference of a call that has returned");
+    return nullptr;
+  }
+  if (reference->object->kind != kind) {
+    error(std::string(function) + " with a " + kindName(reference->object->kind) + " where a " +
+          kindName(kind) + " belongs");
+    return nullptr;
+  }
+  return reference->object;
 }
 
 jstring Env::string(const std::string& bytes) {
   Object* object = make(kString);
   object->text = bytes;
-  baseObjects_ = static_cast<int>(objects_.size());
-  return reinterpret_cast<jstring>(object);
+  return static_cast<jstring>(refer(object, false));
 }
 
 jobjectArray Env::stringArray(const std::vector<std::optional<std::string>>& elements) {
@@ -240,31 +338,27 @@ jobjectArray Env::stringArray(const std::vector<std::optional<std::string>>& ele
     }
     array->elements.push_back(item);
   }
-  baseObjects_ = static_cast<int>(objects_.size());
-  return reinterpret_cast<jobjectArray>(array);
+  return static_cast<jobjectArray>(refer(array, false));
 }
 
 std::optional<std::string> Env::text(jobject string) const {
   if (string == nullptr) return std::nullopt;
-  for (const auto& owned : objects_) {
-    if (owned.get() == reinterpret_cast<Object*>(string) && owned->kind == kString) return owned->text;
-  }
+  const Object* object = lookUp(string);
+  if (object != nullptr && object->kind == kString) return object->text;
   return std::string("<not a string of this JNIEnv>");
 }
 
 std::optional<std::vector<std::string>> Env::strings(jobjectArray array) const {
   if (array == nullptr) return std::nullopt;
+  const Object* object = lookUp(array);
+  if (object == nullptr || object->kind != kArray)
+    return std::vector<std::string>{"<not an array of this JNIEnv>"};
   std::vector<std::string> result;
-  for (const auto& owned : objects_) {
-    if (owned.get() == reinterpret_cast<Object*>(array) && owned->kind == kArray) {
-      for (Object* element : owned->elements) result.push_back(element ? element->text : "<null>");
-      return result;
-    }
-  }
-  return std::vector<std::string>{"<not an array of this JNIEnv>"};
+  for (Object* element : object->elements) result.push_back(element ? element->text : "<null>");
+  return result;
 }
 
-void Env::failBorrowOf(jstring string) { failingBorrows_.push_back(reinterpret_cast<Object*>(string)); }
+void Env::failBorrowOf(jstring string) { failingBorrows_.push_back(lookUp(string)); }
 
 std::vector<std::string> Env::callsStartingWith(const std::string& prefix) const {
   std::vector<std::string> result;

@@ -1,16 +1,24 @@
 #pragma once
 
 // A JNIEnv stand-in for calling Vantrel.dll's exports outside a JVM. It
-// implements the eight JNI functions the library may use over simple
+// implements the nine JNI functions the library may use over simple
 // objects; every other function of the table ends the test process with a
 // message naming the slot. It records the order of calls and every borrow,
 // so a test can check that each borrowed string is given back exactly once
 // and in which order the library made its calls.
+//
+// References are handles of their own, as in a JVM: every string, class,
+// array or element the library obtains is a new local reference. Within one
+// native call (a CallFrame, which VANTREL sets up) no more than 16 may be
+// live at once, the number a JVM guarantees without reserving more; a
+// reference deleted, deleted twice, or kept from a call that has returned
+// is an error when the library uses it.
 
 #include <jni.h>
 
 #include <deque>
 #include <map>
+#include <unordered_map>
 #include <memory>
 #include <optional>
 #include <string>
@@ -57,15 +65,42 @@ class Env {
   // range, an object of the wrong kind.
   const std::vector<std::string>& errors() const { return errors_; }
 
-  // Local references handed out (what the JVM would hold until return).
-  int localReferences() const { return static_cast<int>(objects_.size()) - baseObjects_; }
+  // Local references live now, and the most live at once during the last
+  // call (or since the stand-in was made, outside calls).
+  int localReferences() const { return liveLocals_; }
+  int peakLocalReferences() const { return peakLocals_; }
+
+  // The local references a JVM guarantees a native call.
+  static constexpr int kGuaranteedLocals = 16;
+
+  // One native call through `env`, when it is a stand-in's: its local
+  // references start from none, and those still live at its end go with
+  // the call (the returned one stays readable by the test). For any other
+  // JNIEnv pointer it does nothing.
+  class CallFrame {
+   public:
+    explicit CallFrame(JNIEnv* env);
+    ~CallFrame();
+    CallFrame(const CallFrame&) = delete;
+    CallFrame& operator=(const CallFrame&) = delete;
+
+   private:
+    Env* owner_;
+  };
 
   struct Object;
+  struct Reference;
 
  private:
   friend struct Callbacks;
   Object* make(int kind);
+  // A new reference to `object`; a local one counts against the call's.
+  jobject refer(Object* object, bool local);
+  // The object of a reference the library passed, or null (with an error)
+  // for a null, unknown, deleted or returned reference or one of another kind.
   Object* checked(jobject object, int kind, const char* function);
+  // The object of a reference the test holds, whatever its state.
+  Object* lookUp(jobject object) const;
   void log(std::string line) { calls_.push_back(std::move(line)); }
   void error(std::string line) { errors_.push_back(std::move(line)); }
 
@@ -76,12 +111,15 @@ class Env {
   JNINativeInterface_ table_;
   Holder holder_;
   std::deque<std::unique_ptr<Object>> objects_;
+  std::deque<std::unique_ptr<Reference>> references_;
+  std::unordered_map<const void*, Reference*> referenceIndex_;
   std::map<const char*, Object*> borrows_;
   std::vector<std::unique_ptr<char[]>> givenBack_;
   std::vector<Object*> failingBorrows_;
   bool failNewObjectArray_ = false;
   int borrowCount_ = 0;
-  int baseObjects_ = 0;
+  int liveLocals_ = 0;
+  int peakLocals_ = 0;
   std::vector<std::string> calls_;
   std::vector<std::string> errors_;
   Object* stringClass_;

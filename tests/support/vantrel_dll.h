@@ -7,8 +7,10 @@
 #include <windows.h>
 
 #include <string>
+#include <utility>
 
 #include "quendril_utils_Vantrel.h"
+#include "support/fake_jni.h"
 
 namespace support {
 
@@ -18,9 +20,23 @@ HMODULE vantrelModule();
 std::string vantrelPath();
 void* vantrelExportAddress(const char* name);
 
+// An export called as the JVM calls a native method: each call through a
+// JNIEnv stand-in is one call frame of its local references.
+template <typename Function>
+struct NativeMethod {
+  Function function;
+  template <typename... Arguments>
+  auto operator()(JNIEnv* env, Arguments&&... arguments) const {
+    fakejni::Env::CallFrame frame(env);
+    return function(env, std::forward<Arguments>(arguments)...);
+  }
+};
+
 }  // namespace support
 
-// VANTREL(getCurrentDirectory) is the export with its declared type.
-#define VANTREL(method)                                               \
-  (reinterpret_cast<decltype(&Java_quendril_utils_Vantrel_##method)>( \
-      ::support::vantrelExportAddress("Java_quendril_utils_Vantrel_" #method)))
+// VANTREL(getCurrentDirectory)(env, nullptr) calls the export with its
+// declared type.
+#define VANTREL(method)                                                      \
+  (::support::NativeMethod<decltype(&Java_quendril_utils_Vantrel_##method)>{ \
+      reinterpret_cast<decltype(&Java_quendril_utils_Vantrel_##method)>(     \
+          ::support::vantrelExportAddress("Java_quendril_utils_Vantrel_" #method))})
