@@ -21,6 +21,14 @@ namespace {
 
 constexpr DWORD kForcedInEveryMode = OFN_EXPLORER | OFN_PATHMUSTEXIST | OFN_ENABLEHOOK | OFN_NOCHANGEDIR;
 
+// Caller's bits the dialog could not honour, cleared in every mode. A
+// template, by name or by handle, that the library never supplies: the
+// platform then fails to make the hook's child dialog, so the hook never
+// runs. And an include notification for every listed item, which the hook
+// does not answer: its 0 would exclude every item outside the file system.
+constexpr DWORD kClearedInEveryMode = OFN_ENABLETEMPLATE | OFN_ENABLETEMPLATEHANDLE | OFN_ENABLEINCLUDENOTIFY;
+static_assert(kClearedInEveryMode == 0x4000C0, "template and include-notification bits");
+
 // The dialog is told one byte less than the buffer holds, so the buffer's
 // last byte stays NUL whatever the dialog and the hook write: every name
 // read back from it ends inside it.
@@ -161,7 +169,7 @@ JNIEXPORT jobjectArray JNICALL Java_quendril_utils_Vantrel_getOpenSaveFileName(
   if (titleText.ok()) record.lpstrTitle = titleText.c_str();
   record.lCustData = mode;
   record.lpfnHook = vantrel::dialogHook;
-  record.Flags = static_cast<DWORD>(flags) | kForcedInEveryMode;
+  record.Flags = (static_cast<DWORD>(flags) & ~kClearedInEveryMode) | kForcedInEveryMode;
 
   BOOL chosen = 0;
   switch (mode) {

@@ -130,8 +130,26 @@ TEST_F(DialogRecord, CallersFlagsPassThroughButMultipleSelectionOnlyToOpen) {
   EXPECT_EQ(seenDialogs[0].record.Flags, 0x81828u | extra);
   EXPECT_EQ(seenDialogs[1].record.Flags, 0x80828u | OFN_OVERWRITEPROMPT | OFN_FORCESHOWHIDDEN);
   EXPECT_EQ(seenDialogs[2].record.Flags, 0x8092Cu | OFN_OVERWRITEPROMPT | OFN_FORCESHOWHIDDEN);
-  EXPECT_EQ(seenDialogs[3].record.Flags, ~DWORD{OFN_ALLOWMULTISELECT});
-  EXPECT_EQ(seenDialogs[4].record.Flags, ~DWORD{OFN_ALLOWMULTISELECT});
+  // Every bit but the three the library keeps for itself.
+  const DWORD kept = OFN_ENABLETEMPLATE | OFN_ENABLETEMPLATEHANDLE | OFN_ENABLEINCLUDENOTIFY;
+  EXPECT_EQ(seenDialogs[3].record.Flags, ~(DWORD{OFN_ALLOWMULTISELECT} | kept));
+  EXPECT_EQ(seenDialogs[4].record.Flags, ~(DWORD{OFN_ALLOWMULTISELECT} | kept));
+}
+
+// A template the library never supplies keeps the hook from running; item
+// notifications it does not answer would hide items. Cleared in every mode,
+// each bit alone and all together.
+TEST_F(DialogRecord, TemplateAndItemNotificationBitsNeverReachThePlatform) {
+  const DWORD forced[] = {0x81828, 0x80828, 0x8092C};
+  for (DWORD bits : {0x40u, 0x80u, 0x400000u, 0x4000C0u}) {
+    for (jint mode : {1, 2, 3}) {
+      SCOPED_TRACE(testing::Message() << "mode " << mode << " bits " << std::hex << bits);
+      seenDialogs.clear();
+      call(inMode(mode, static_cast<jint>(bits | OFN_FORCESHOWHIDDEN)));
+      ASSERT_THAT(seenDialogs, SizeIs(1));
+      EXPECT_EQ(seenDialogs[0].record.Flags, forced[mode - 1] | OFN_FORCESHOWHIDDEN);
+    }
+  }
 }
 
 TEST_F(DialogRecord, FolderModeNeverLooksAtTheFilterArray) {

@@ -165,6 +165,25 @@ TEST_F(RealDialog, SaveClearsMultipleSelection) {
   EXPECT_THAT(result, ::testing::Optional(ElementsAre(folder + "\\one.txt", "1")));
 }
 
+// A template or item-notification bit from the caller must not keep the
+// hook from doing its work: the typed extension still follows the filter.
+class RealDialogWithFlag : public RealDialog, public ::testing::WithParamInterface<jint> {};
+
+TEST_P(RealDialogWithFlag, StillRunsTheHook) {
+  const std::string folder = dialogs::scratchFolder("flag");
+  DialogCall call = save(folder, "notes");
+  call.flags = GetParam();
+  const Result result = run(call, [&](FileDialog& dialog) {
+    dialog.setNameBox("notes.doc");
+    dialog.pressOk();
+  });
+  EXPECT_THAT(result, ::testing::Optional(ElementsAre(folder + "\\notes.txt", "1")));
+}
+
+INSTANTIATE_TEST_SUITE_P(Dialogs, RealDialogWithFlag,
+                         ::testing::Values(OFN_ENABLETEMPLATE, OFN_ENABLETEMPLATEHANDLE,
+                                           OFN_ENABLEINCLUDENOTIFY));
+
 struct FolderView {
   std::vector<bool> fileControlsVisible;
   std::string okText;

@@ -318,7 +318,14 @@ public final class Vantrel {
      * @param initialDir the folder shown first, or null; one of 260 bytes or
      *        more is not used
      * @param title the dialog's title, or null for the platform's own
-     * @param flags further {@code OFN_} flags
+     * @param flags further {@code OFN_} flags, or other bits of the
+     *        platform's dialog flags, which pass unchanged but for three that
+     *        the library keeps for itself and clears: 0x40 and 0x80 (a dialog
+     *        template, by name or by handle, which the library never supplies;
+     *        with either the platform would skip the library's centring and
+     *        extension handling) and 0x400000 (a notice for every listed item,
+     *        which the library does not answer; the platform would then hide
+     *        every item outside the file system)
      * @return the chosen name, full path included, followed by the number of
      *         the filter chosen last (in decimal); with
      *         {@link #OFN_ALLOWMULTISELECT} and several files chosen, the
