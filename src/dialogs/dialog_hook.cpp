@@ -4,6 +4,7 @@
 #include <commdlg.h>
 #include <dlgs.h>
 
+#include <cstdio>
 #include <cstring>
 
 #include "binding/bounded_text.h"
@@ -80,14 +81,50 @@ void showFolder(HWND dialog) {
   setNameBox(dialog, path);
 }
 
-void accept(const OPENFILENAMEA& record) {
-  if (record.lpstrFile == nullptr) return;
+// Asks the user, over the dialog, whether the existing file `name` may be
+// replaced, as the platform asks about a typed name. True for Yes.
+bool mayReplace(HWND dialog, const char* name) {
+  HookText question;
+  std::snprintf(question, sizeof question, "%s already exists.\nDo you want to replace it?", name);
+  // The dialog's own title; without one, the platform's default caption.
+  HookText caption = {};
+  GetWindowTextA(dialog, caption, sizeof caption);
+  return MessageBoxA(dialog, question, caption[0] != '\0' ? caption : nullptr, MB_YESNO | MB_ICONWARNING) ==
+         IDYES;
+}
+
+// Gives the accepted name the filter's extension. The platform asked about
+// overwriting (OFN_OVERWRITEPROMPT) before, for the name as typed; a name
+// the rule changed into that of an existing file is asked about here. False
+// when the user keeps that file: the name is then as the user typed it.
+bool acceptSavedName(HWND dialog, const OPENFILENAMEA& record) {
+  char* name = record.lpstrFile;
+  char* separator = std::strrchr(name, '\\');
+  char* lastPart = separator != nullptr ? separator + 1 : name;
+  // A last part too long for the copy counts as changed: asking once too
+  // often loses nothing.
+  HookText typed;
+  const bool copied = copyBounded(typed, sizeof typed, lastPart);
+  applyExtensionRule(record, name, record.nMaxFile);
+  if ((record.Flags & OFN_OVERWRITEPROMPT) == 0) return true;
+  if (copied && std::strcmp(typed, lastPart) == 0) return true;
+  if (GetFileAttributesA(name) == INVALID_FILE_ATTRIBUTES) return true;
+  if (mayReplace(dialog, lastPart)) return true;
+  // Back as typed: the name was that long before the rule grew it.
+  if (copied) std::memcpy(lastPart, typed, std::strlen(typed) + 1);
+  return false;
+}
+
+// False when the dialog must stay open instead of accepting the name.
+bool accept(HWND dialog, const OPENFILENAMEA& record) {
+  if (record.lpstrFile == nullptr) return true;
   if (record.lCustData == kFolderDialog) {
     char* placeholder = std::strstr(record.lpstrFile, kFolderPlaceholder);
     if (placeholder != nullptr) *placeholder = '\0';
   } else if (record.lCustData == kSaveDialog) {
-    applyExtensionRule(record, record.lpstrFile, record.nMaxFile);
+    return acceptSavedName(dialog, record);
   }
+  return true;
 }
 
 }  // namespace
@@ -111,7 +148,11 @@ UINT_PTR CALLBACK dialogHook(HWND hookWindow, UINT message, WPARAM, LPARAM lPara
   const OPENFILENAMEA* record = reinterpret_cast<const OFNOTIFYA*>(lParam)->lpOFN;
   if (record == nullptr) return 0;
   if (code == CDN_FILEOK) {
-    accept(*record);
+    if (!accept(GetParent(hookWindow), *record)) {
+      // Refused: the dialog stays open and returns nothing.
+      SetWindowLongPtrA(hookWindow, DWLP_MSGRESULT, 1);
+      return 1;
+    }
   } else if (code == CDN_TYPECHANGE) {
     if (record->lCustData == kSaveDialog) followTypeChange(GetParent(hookWindow), *record);
   } else if (record->lCustData == kFolderDialog) {

@@ -84,6 +84,7 @@ class Hook : public ::testing::Test {
   static void SetUpTestSuite() {
     WNDCLASSA dialogClass = {};
     dialogClass.lpfnWndProc = standInDialog;
+    dialogClass.cbWndExtra = DLGWINDOWEXTRA;  // room for DWLP_MSGRESULT
     dialogClass.hInstance = GetModuleHandleA(nullptr);
     dialogClass.lpszClassName = kDialogClass;
     RegisterClassA(&dialogClass);
@@ -269,6 +270,68 @@ TEST_F(Hook, AcceptingInSaveModeForcesTheExtensionOnTheFullPath) {
   setFile("C:\\d\\report");
   notify(2, CDN_FILEOK);
   EXPECT_STREQ(file_, "C:\\d\\report");
+}
+
+// The question a stand-in message box was asked, and its scripted answer.
+struct Question {
+  HWND owner = nullptr;
+  std::string text;
+  UINT type = 0;
+  int count = 0;
+} question;
+int questionAnswer = IDNO;
+
+int WINAPI askedQuestion(HWND owner, LPCSTR text, LPCSTR, UINT type) {
+  question.owner = owner;
+  question.text = text;
+  question.type = type;
+  ++question.count;
+  return questionAnswer;
+}
+
+// report.txt exists in `folder`; with the prompt flag, a name the rule turns
+// into it is asked about, and No refuses the name and gives it back as
+// typed. A name the rule leaves alone, a new name, or no flag: no question.
+TEST_F(Hook, AcceptingInSaveModeAsksBeforeTheChangedNameReplacesAFile) {
+  support::ImportHook ask(support::vantrelModule(), "USER32.dll", "MessageBoxA", &askedQuestion);
+  ASSERT_TRUE(ask.installed());
+  const std::string folder = dialogs::scratchFolder("hook-overwrite") + "\\";
+  dialogs::createFile(folder + "report.txt");
+  openDialog(nullptr, 0, 0, 100, 100);
+  struct Case {
+    const char* typed;
+    DWORD flags;
+    int answer;
+    bool asked;
+    const char* returned;  // the name after the hook; null: refused, as typed
+  };
+  const Case cases[] = {
+      {"report", OFN_OVERWRITEPROMPT, IDNO, true, nullptr},
+      {"report.doc", OFN_OVERWRITEPROMPT, IDNO, true, nullptr},
+      {"report", OFN_OVERWRITEPROMPT, IDYES, true, "report.txt"},
+      {"report.txt", OFN_OVERWRITEPROMPT, IDNO, false, "report.txt"},
+      {"new", OFN_OVERWRITEPROMPT, IDNO, false, "new.txt"},
+      {"report", OFN_OVERWRITEPROMPT | OFN_FILEMUSTEXIST, IDNO, true, nullptr},
+      {"report", OFN_CREATEPROMPT, IDNO, false, "report.txt"},
+  };
+  for (const Case& test : cases) {
+    SCOPED_TRACE(test.typed);
+    question = Question{};
+    questionAnswer = test.answer;
+    record_.Flags = test.flags;
+    setFile(folder + test.typed);
+    SetWindowLongPtrA(hookWindow_, DWLP_MSGRESULT, 0);
+    const UINT_PTR result = notify(2, CDN_FILEOK);
+    EXPECT_EQ(question.count, test.asked ? 1 : 0);
+    EXPECT_EQ(file_, folder + (test.returned != nullptr ? test.returned : test.typed));
+    EXPECT_EQ(result, test.returned != nullptr ? 0u : 1u);
+    EXPECT_EQ(GetWindowLongPtrA(hookWindow_, DWLP_MSGRESULT), test.returned != nullptr ? 0 : 1);
+    if (test.asked) {
+      EXPECT_EQ(question.owner, dialog_);
+      EXPECT_EQ(question.text, "report.txt already exists.\nDo you want to replace it?");
+      EXPECT_EQ(question.type, UINT{MB_YESNO | MB_ICONWARNING});
+    }
+  }
 }
 
 TEST_F(Hook, EverythingElseIsLeftToTheDialog) {

@@ -165,6 +165,79 @@ TEST_F(RealDialog, SaveClearsMultipleSelection) {
   EXPECT_THAT(result, ::testing::Optional(ElementsAre(folder + "\\one.txt", "1")));
 }
 
+// Typing a name and pressing OK in the save dialog, answering each message
+// box the dialog raises with `answer`; what was asked, and whether the
+// dialog was still open afterwards (the script then cancels it).
+struct SaveAttempt {
+  std::string title;
+  std::vector<support::MessageBoxView> prompts;
+  bool stayedOpen = false;
+  Result result;
+};
+
+struct OverwriteCase {
+  const char* typed;
+  jint flags;
+  int answer;
+  std::size_t prompts;
+  bool replaced;  // report.txt returned
+};
+
+// report.txt exists. Typed as report, the name changes under the filter's
+// extension after the platform's own check: only a caller who asked for
+// the prompt is asked, and No keeps the dialog open. Typed whole, the
+// platform asks itself, and the library adds nothing.
+const OverwriteCase kOverwriteCases[] = {
+    {"report.txt", OFN_OVERWRITEPROMPT, IDYES, 1, true},
+    {"report", OFN_OVERWRITEPROMPT, IDYES, 1, true},
+    {"report", OFN_OVERWRITEPROMPT, IDNO, 1, false},
+    {"report", 0, IDNO, 0, true},
+};
+
+TEST_F(RealDialog, ANameTheExtensionMakesAnExistingFileIsAskedAboutAsThePlatformAsks) {
+  const std::string folder = dialogs::scratchFolder("overwrite");
+  dialogs::createFile(folder + "\\report.txt");
+  std::vector<SaveAttempt> attempts;
+  for (const OverwriteCase& test : kOverwriteCases) {
+    SCOPED_TRACE(testing::Message() << test.typed << " flags " << test.flags << " answer " << test.answer);
+    DialogCall call = save(folder, "x");
+    call.flags = test.flags;
+    SaveAttempt attempt;
+    attempt.result = run(call, [&](FileDialog& dialog) {
+      attempt.title = support::windowText(dialog.window());
+      dialog.setNameBox(test.typed);
+      dialog.pressOk();
+      for (int round = 0; round < 3; ++round) {
+        const support::MessageBoxView box = dialog.waitForMessageBox(1500);
+        if (box.window == nullptr) break;
+        attempt.prompts.push_back(box);
+        FileDialog::answer(box, test.answer);
+      }
+      attempt.stayedOpen = IsWindowVisible(dialog.window()) != FALSE;
+      if (attempt.stayedOpen) dialog.cancel();
+    });
+    EXPECT_EQ(attempt.prompts.size(), test.prompts);
+    EXPECT_EQ(attempt.stayedOpen, !test.replaced);
+    if (test.replaced) {
+      EXPECT_THAT(attempt.result, ::testing::Optional(ElementsAre(folder + "\\report.txt", "1")));
+    } else {
+      EXPECT_EQ(attempt.result, std::nullopt);
+    }
+    attempts.push_back(attempt);
+  }
+  // The library asks the platform's question with the platform's buttons,
+  // under the dialog's title, naming the file, which the user did not type.
+  ASSERT_THAT(attempts[0].prompts, ::testing::SizeIs(1));
+  const support::MessageBoxView& platform = attempts[0].prompts[0];
+  for (std::size_t i = 1; i < attempts.size(); ++i) {
+    for (const support::MessageBoxView& asked : attempts[i].prompts) {
+      EXPECT_EQ(asked.caption, attempts[i].title);
+      EXPECT_EQ(asked.text, "report.txt already exists.\nDo you want to replace it?");
+      EXPECT_EQ(asked.buttons, platform.buttons);
+    }
+  }
+}
+
 // A template or item-notification bit from the caller must not keep the
 // hook from doing its work: the typed extension still follows the filter.
 class RealDialogWithFlag : public RealDialog, public ::testing::WithParamInterface<jint> {};

@@ -33,6 +33,30 @@ BOOL CALLBACK findOkButton(HWND window, LPARAM lParam) {
   return TRUE;
 }
 
+struct OwnedSearch {
+  HWND owner;
+  HWND found;
+};
+
+BOOL CALLBACK findOwnedDialog(HWND window, LPARAM lParam) {
+  auto* search = reinterpret_cast<OwnedSearch*>(lParam);
+  if (hasClass(window, "#32770") && IsWindowVisible(window) && GetWindow(window, GW_OWNER) == search->owner) {
+    search->found = window;
+    return FALSE;
+  }
+  return TRUE;
+}
+
+BOOL CALLBACK readMessageBoxPart(HWND window, LPARAM lParam) {
+  auto* view = reinterpret_cast<MessageBoxView*>(lParam);
+  if (hasClass(window, "Button")) {
+    view->buttons.push_back(windowText(window));
+  } else if (hasClass(window, "Static") && !windowText(window).empty()) {
+    view->text = windowText(window);
+  }
+  return TRUE;
+}
+
 BOOL CALLBACK closeDialogWindow(HWND window, LPARAM) {
   if (hasClass(window, "#32770") && IsWindowVisible(window)) PostMessageA(window, WM_CLOSE, 0, 0);
   return TRUE;
@@ -163,6 +187,33 @@ void FileDialog::pressOk() const {
 void FileDialog::cancel() const {
   PostMessageA(window_, WM_COMMAND, MAKEWPARAM(IDCANCEL, BN_CLICKED),
                reinterpret_cast<LPARAM>(GetDlgItem(window_, IDCANCEL)));
+}
+
+MessageBoxView FileDialog::waitForMessageBox(DWORD timeoutMs) const {
+  const DWORD threadId = GetWindowThreadProcessId(window_, nullptr);
+  const DWORD start = GetTickCount();
+  OwnedSearch search = {window_, nullptr};
+  while (true) {
+    EnumThreadWindows(threadId, findOwnedDialog, reinterpret_cast<LPARAM>(&search));
+    if (search.found != nullptr || GetTickCount() - start > timeoutMs) break;
+    Sleep(20);
+  }
+  MessageBoxView view;
+  if (search.found == nullptr) return view;
+  // Up and waiting for the user once a message to it is answered.
+  sendBounded(search.found, WM_NULL, 0, 0);
+  view.window = search.found;
+  view.caption = windowText(search.found);
+  EnumChildWindows(search.found, readMessageBoxPart, reinterpret_cast<LPARAM>(&view));
+  return view;
+}
+
+void FileDialog::answer(const MessageBoxView& box, int id) {
+  PostMessageA(box.window, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED),
+               reinterpret_cast<LPARAM>(GetDlgItem(box.window, id)));
+  // Gone before the caller looks for what comes next.
+  const DWORD start = GetTickCount();
+  while (IsWindow(box.window) && GetTickCount() - start < kSendTimeoutMs) Sleep(20);
 }
 
 // ------------------------------------------------------------- DialogWatcher

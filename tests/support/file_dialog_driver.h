@@ -16,6 +16,15 @@
 
 namespace support {
 
+// A message box as the user sees it: its caption, its text and its
+// buttons' texts, top to bottom or left to right.
+struct MessageBoxView {
+  HWND window = nullptr;
+  std::string caption;
+  std::string text;
+  std::vector<std::string> buttons;
+};
+
 // The dialog as the watcher sees it. Reads and changes go to the dialog's
 // thread as messages with a timeout.
 class FileDialog {
@@ -38,6 +47,12 @@ class FileDialog {
   RECT rect() const;
   void pressOk() const;
   void cancel() const;
+  // The message box the dialog raised (a "#32770" window it owns), waited
+  // for up to `timeoutMs`; its window is null when none came.
+  MessageBoxView waitForMessageBox(DWORD timeoutMs) const;
+  // Presses the button `id` (IDYES, IDNO) of a message box and waits until
+  // it has closed.
+  static void answer(const MessageBoxView& box, int id);
 
  private:
   HWND control(int id) const { return GetDlgItem(window_, id); }

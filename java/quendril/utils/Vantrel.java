@@ -273,7 +273,11 @@ public final class Vantrel {
 
     /** Dialog flag: the read-only box starts checked. */
     public static final int OFN_READONLY = 0x1;
-    /** Dialog flag (save): asks before overwriting an existing file. */
+    /**
+     * Dialog flag (save): asks before overwriting an existing file, also when
+     * the filter's extension, added on accepting, turns the typed name into
+     * that of an existing file.
+     */
     public static final int OFN_OVERWRITEPROMPT = 0x2;
     /** Dialog flag: hides the read-only box (always on in folder mode). */
     public static final int OFN_HIDEREADONLY = 0x4;
