@@ -4,6 +4,14 @@
 // the library writes to the debugger output (the parent debugs the child),
 // to give it a console of its own, or to show that a call on bad input ends
 // normally instead of bringing the process down.
+//
+// The child hands its scenario's exit code to the parent before it starts to
+// exit. A child that has handed over its result but is still running after a
+// grace period is ended by the parent, which says so on stderr: its result is
+// complete, and a process that hangs in its own teardown must not hold up the
+// tests. A child that never hands over a result is waited for until the
+// timeout, and one that ends by itself keeps its own exit code (so a crash
+// while exiting still shows).
 
 #include <windows.h>
 
@@ -28,12 +36,14 @@ struct ChildResult {
   bool finished = false;                 // false: killed after the timeout
   DWORD exitCode = 0;                    // the scenario's result, or the exception code
   std::vector<std::string> debugOutput;  // each OutputDebugStringA text (when debugged)
+  bool endedAfterReport = false;         // handed over its result, then had to be ended
 };
 
 struct ChildOptions {
   bool debug = false;       // debug the child, collecting its debugger output
   DWORD creationFlags = 0;  // for example CREATE_NEW_CONSOLE
   DWORD timeoutMs = 60000;
+  DWORD exitGraceMs = 5000;  // how long a child that handed over its result may take to end
 };
 
 ChildResult runChild(const char* scenario, const ChildOptions& options = {});
