@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <ostream>
 #include <string>
 #include <tuple>
 
@@ -44,6 +45,8 @@ struct Ending {
   DWORD exitCode;
   bool endedAfterReport;
 };
+
+void PrintTo(const Ending& ending, std::ostream* out) { *out << ending.scenario; }
 
 const DWORD kCrash = EXCEPTION_ACCESS_VIOLATION;
 

@@ -42,14 +42,14 @@ class ReportChannel {
     if (!mapping_ || GetLastError() == ERROR_ALREADY_EXISTS) return false;
     ready_ = CreateEventA(nullptr, TRUE, FALSE, (name + "-ready").c_str());
     if (!ready_ || GetLastError() == ERROR_ALREADY_EXISTS) return false;
-    return map(FILE_MAP_READ | FILE_MAP_WRITE);
+    return map();
   }
 
   // In the child.
   bool open(const std::string& name) {
     mapping_ = OpenFileMappingA(FILE_MAP_READ | FILE_MAP_WRITE, FALSE, name.c_str());
     ready_ = OpenEventA(EVENT_MODIFY_STATE, FALSE, (name + "-ready").c_str());
-    return mapping_ && ready_ && map(FILE_MAP_READ | FILE_MAP_WRITE);
+    return mapping_ && ready_ && map();
   }
 
   void hand(DWORD exitCode) {
@@ -70,8 +70,9 @@ class ReportChannel {
     DWORD exitCode;
   };
 
-  bool map(DWORD access) {
-    record_ = static_cast<Record*>(MapViewOfFile(mapping_, access, 0, 0, sizeof(Record)));
+  bool map() {
+    record_ =
+        static_cast<Record*>(MapViewOfFile(mapping_, FILE_MAP_READ | FILE_MAP_WRITE, 0, 0, sizeof(Record)));
     return record_ != nullptr;
   }
 
@@ -104,12 +105,14 @@ class ChildWatch {
     if (handed_) {
       if (now - handedAt_ < options_.exitGraceMs) return false;
       // The result is complete; only the process's own ending is stuck.
-      TerminateProcess(process_.hProcess, report_.exitCode());
-      std::fprintf(
-          stderr,
-          "child scenario %s handed over exit code %lu but was still running %lu ms later: ended it\n",
-          scenario_, report_.exitCode(), options_.exitGraceMs);
-      result_.endedAfterReport = true;
+      // (A child that has just ended by itself keeps its own exit code.)
+      if (TerminateProcess(process_.hProcess, report_.exitCode())) {
+        std::fprintf(
+            stderr,
+            "child scenario %s handed over exit code %lu but was still running %lu ms later: ended it\n",
+            scenario_, report_.exitCode(), options_.exitGraceMs);
+        result_.endedAfterReport = true;
+      }
     } else {
       if (now - start_ < options_.timeoutMs) return false;
       TerminateProcess(process_.hProcess, 0xDEAD);
