@@ -279,13 +279,6 @@ bool runChildScenarioIfAsked(int argc, char** argv, int* exitCode) {
       // debugger that nobody will attend to.
       SetErrorMode(SEM_FAILCRITICALERRORS | SEM_NOGPFAULTERRORBOX);
       SetUnhandledExceptionFilter(endOnCrash);
-      // The window system sets itself up in a process on the first window
-      // call. Seen under 64-bit Wine: when that first call comes from a
-      // scenario's helper thread while this thread loads a library that
-      // registers window classes, the two threads wait for each other
-      // forever. Making the first call here, before any scenario thread
-      // exists, leaves nothing to race.
-      GetDesktopWindow();
       auto found = scenarios().find(argv[i] + sizeof kChildOption - 1);
       if (found == scenarios().end()) {
         std::fprintf(stderr, "no child scenario %s\n", argv[i]);
