@@ -11,6 +11,7 @@
 #include "binding/buffer_sizes.h"
 #include "dialogs/centring.h"
 #include "dialogs/dialog_record.h"
+#include "dialogs/extension_rule.h"
 
 namespace vantrel {
 namespace {
@@ -81,35 +82,78 @@ void showFolder(HWND dialog) {
   setNameBox(dialog, path);
 }
 
+// Shows `text` over the dialog under the dialog's own title (without one,
+// the platform's default caption); gives the button pressed.
+int showOverDialog(HWND dialog, const char* text, UINT type) {
+  HookText caption = {};
+  GetWindowTextA(dialog, caption, sizeof caption);
+  return MessageBoxA(dialog, text, caption[0] != '\0' ? caption : nullptr, type);
+}
+
 // Asks the user, over the dialog, whether the existing file `name` may be
-// replaced, as the platform asks about a typed name. True for Yes.
+// replaced, as the platform asks about a typed name. True for Yes, which is
+// not the default: the question can destroy a file.
 bool mayReplace(HWND dialog, const char* name) {
   HookText question;
   std::snprintf(question, sizeof question, "%s already exists.\nDo you want to replace it?", name);
-  // The dialog's own title; without one, the platform's default caption.
-  HookText caption = {};
-  GetWindowTextA(dialog, caption, sizeof caption);
-  return MessageBoxA(dialog, question, caption[0] != '\0' ? caption : nullptr, MB_YESNO | MB_ICONWARNING) ==
-         IDYES;
+  return showOverDialog(dialog, question, MB_YESNO | MB_ICONWARNING | MB_DEFBUTTON2) == IDYES;
 }
 
-// Gives the accepted name the filter's extension. The platform asked about
-// overwriting (OFN_OVERWRITEPROMPT) before, for the name as typed; a name
-// the rule changed into that of an existing file is asked about here. False
-// when the user keeps that file: the name is then as the user typed it.
+// Tells the user why the name `name` is refused: the name, then `reason`.
+void tellRefused(HWND dialog, const char* name, const char* reason) {
+  HookText text;
+  copyBounded(text, sizeof text, name);
+  const std::size_t length = std::strlen(text);
+  copyBounded(text + length, sizeof text - length, reason);
+  showOverDialog(dialog, text, MB_OK | MB_ICONWARNING);
+}
+
+// Whether two last parts name the same file: Windows ignores case, as
+// CharUpperBuffA folds it in the code page of the names.
+bool sameName(const char* first, const char* second) {
+  HookText firstUpper;
+  HookText secondUpper;
+  if (!copyBounded(firstUpper, sizeof firstUpper, first) ||
+      !copyBounded(secondUpper, sizeof secondUpper, second)) {
+    return false;
+  }
+  CharUpperBuffA(firstUpper, static_cast<DWORD>(std::strlen(firstUpper)));
+  CharUpperBuffA(secondUpper, static_cast<DWORD>(std::strlen(secondUpper)));
+  return std::strcmp(firstUpper, secondUpper) == 0;
+}
+
+// Whether the existing `name`, which the rule made, may be returned. The
+// platform checked only the name as typed, so what it would have refused or
+// asked about is refused or asked about here: a folder is never a file to
+// save to, a read-only file is refused under OFN_NOREADONLYRETURN, and an
+// existing file is replaced only when the user says so under
+// OFN_OVERWRITEPROMPT.
+bool mayReturnChangedName(HWND dialog, const OPENFILENAMEA& record, const char* lastPart, DWORD attributes) {
+  if ((attributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
+    tellRefused(dialog, lastPart, "\nThis name is a folder.\nTry again with a different file name.");
+    return false;
+  }
+  if ((record.Flags & OFN_NOREADONLYRETURN) != 0 && (attributes & FILE_ATTRIBUTE_READONLY) != 0) {
+    tellRefused(dialog, lastPart, "\nThis file is set to read-only.\nTry again with a different file name.");
+    return false;
+  }
+  return (record.Flags & OFN_OVERWRITEPROMPT) == 0 || mayReplace(dialog, lastPart);
+}
+
+// Gives the accepted name the filter's extension. False when the name the
+// rule made may not be returned: the name is then as the user typed it.
 bool acceptSavedName(HWND dialog, const OPENFILENAMEA& record) {
   char* name = record.lpstrFile;
-  char* separator = std::strrchr(name, '\\');
-  char* lastPart = separator != nullptr ? separator + 1 : name;
-  // A last part too long for the copy counts as changed: asking once too
+  char* lastPart = name + lastPartStart(name, std::strlen(name));
+  // A last part too long for the copy counts as changed: checking once too
   // often loses nothing.
   HookText typed;
   const bool copied = copyBounded(typed, sizeof typed, lastPart);
   applyExtensionRule(record, name, record.nMaxFile);
-  if ((record.Flags & OFN_OVERWRITEPROMPT) == 0) return true;
-  if (copied && std::strcmp(typed, lastPart) == 0) return true;
-  if (GetFileAttributesA(name) == INVALID_FILE_ATTRIBUTES) return true;
-  if (mayReplace(dialog, lastPart)) return true;
+  if (copied && sameName(typed, lastPart)) return true;
+  const DWORD attributes = GetFileAttributesA(name);
+  if (attributes == INVALID_FILE_ATTRIBUTES) return true;
+  if (mayReturnChangedName(dialog, record, lastPart, attributes)) return true;
   // Back as typed: the name was that long before the rule grew it.
   if (copied) std::memcpy(lastPart, typed, std::strlen(typed) + 1);
   return false;

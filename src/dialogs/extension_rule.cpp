@@ -49,6 +49,15 @@ bool extensionMatches(const char* patternString, const char* extension) {
   }
 }
 
+std::size_t lastPartStart(const char* name, std::size_t length) {
+  // Windows takes either slash between folders.
+  std::size_t start = length >= 2 && name[1] == ':' ? 2 : 0;
+  for (std::size_t i = start; i < length; ++i) {
+    if (name[i] == '\\' || name[i] == '/') start = i + 1;
+  }
+  return start;
+}
+
 void applyExtensionRule(const char* filterList, int filterIndex, char* name, std::size_t capacity) {
   if (name == nullptr || capacity == 0) return;
   const std::size_t length = strnlen(name, capacity);
@@ -62,12 +71,8 @@ void applyExtensionRule(const char* filterList, int filterIndex, char* name, std
   const char* suffix = firstLength > 0 ? patternString + 1 : patternString;
   const std::size_t suffixLength = firstLength > 0 ? firstLength - 1 : 0;
 
-  // Only the backslash separates directories here: a '/' is part of the
-  // name, so a dot before it still starts the extension.
-  std::size_t baseStart = 0;
-  for (std::size_t i = 0; i < length; ++i) {
-    if (name[i] == '\\') baseStart = i + 1;
-  }
+  // A dot in a folder's name is not the file's extension.
+  const std::size_t baseStart = lastPartStart(name, length);
   std::size_t keep = length;
   for (std::size_t i = baseStart; i < length; ++i) {
     if (name[i] == '.') keep = i;

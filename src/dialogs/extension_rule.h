@@ -23,10 +23,14 @@ const char* filterPatternAt(const char* filterList, int index);
 // patterns of any length; an empty pattern matches nothing.
 bool extensionMatches(const char* patternString, const char* extension);
 
+// Where the last part of the path `name`, `length` bytes long, begins:
+// after its last '\\' or '/', or after a drive's colon ("C:report").
+std::size_t lastPartStart(const char* name, std::size_t length);
+
 // Gives the NUL-terminated `name` in a buffer of `capacity` bytes the
-// extension of filter `filterIndex`: appended when the name's last part has
-// no '.', kept when its extension matches one of the filter's patterns,
-// replaced otherwise. An empty name stays empty; a name that would not fit
+// extension of filter `filterIndex`: appended when the name's last part
+// (from lastPartStart) has no '.', kept when its extension matches one of
+// the filter's patterns, replaced otherwise. An empty name stays empty; a name that would not fit
 // its buffer after the change, or that is not terminated inside it, is left
 // unchanged.
 void applyExtensionRule(const char* filterList, int filterIndex, char* name, std::size_t capacity);

@@ -40,8 +40,9 @@ inline jobjectArray callDialog(fakejni::Env& jni, const DialogCall& call) {
                                       text(call.name), text(call.directory), text(call.title), call.flags);
 }
 
-// An empty folder of this name under the temporary folder (files left by an
-// earlier run are removed), without a trailing backslash.
+// A folder of this name under the temporary folder without files (those
+// left by an earlier run are removed; folders stay), without a trailing
+// backslash.
 inline std::string scratchFolder(const std::string& name) {
   char temporary[MAX_PATH] = {};
   GetTempPathA(sizeof temporary, temporary);
@@ -53,8 +54,10 @@ inline std::string scratchFolder(const std::string& name) {
   HANDLE search = FindFirstFileA((folder + "\\*").c_str(), &found);
   if (search != INVALID_HANDLE_VALUE) {
     do {
-      if ((found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0)
-        DeleteFileA((folder + "\\" + found.cFileName).c_str());
+      if ((found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0) continue;
+      const std::string file = folder + "\\" + found.cFileName;
+      SetFileAttributesA(file.c_str(), FILE_ATTRIBUTE_NORMAL);  // a read-only file too
+      DeleteFileA(file.c_str());
     } while (FindNextFileA(search, &found));
     FindClose(search);
   }

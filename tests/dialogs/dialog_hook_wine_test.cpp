@@ -289,47 +289,64 @@ int WINAPI askedQuestion(HWND owner, LPCSTR text, LPCSTR, UINT type) {
   return questionAnswer;
 }
 
-// report.txt exists in `folder`; with the prompt flag, a name the rule turns
-// into it is asked about, and No refuses the name and gives it back as
-// typed. A name the rule leaves alone, a new name, or no flag: no question.
-TEST_F(Hook, AcceptingInSaveModeAsksBeforeTheChangedNameReplacesAFile) {
+// In `folder`, report.txt exists, ro.txt is read-only and folder.txt is a
+// folder. A name the rule turns into one of them (compared without regard
+// to case) is checked as the platform checks a typed name: a folder is
+// refused, a read-only file is refused under OFN_NOREADONLYRETURN, and an
+// existing file is asked about under OFN_OVERWRITEPROMPT, with No the
+// default. A refused name goes back as typed.
+TEST_F(Hook, AcceptingInSaveModeChecksTheChangedNameAsThePlatformChecksATypedOne) {
   support::ImportHook ask(support::vantrelModule(), "USER32.dll", "MessageBoxA", &askedQuestion);
   ASSERT_TRUE(ask.installed());
   const std::string folder = dialogs::scratchFolder("hook-overwrite") + "\\";
   dialogs::createFile(folder + "report.txt");
+  dialogs::createFile(folder + "ro.txt");
+  SetFileAttributesA((folder + "ro.txt").c_str(), FILE_ATTRIBUTE_READONLY);
+  CreateDirectoryA((folder + "folder.txt").c_str(), nullptr);
   openDialog(nullptr, 0, 0, 100, 100);
+  const std::string replace = "report.txt already exists.\nDo you want to replace it?";
+  const std::string isFolder = "folder.txt\nThis name is a folder.\nTry again with a different file name.";
+  const std::string readOnly = "ro.txt\nThis file is set to read-only.\nTry again with a different file name.";
   struct Case {
     const char* typed;
     DWORD flags;
     int answer;
-    bool asked;
-    const char* returned;  // the name after the hook; null: refused, as typed
+    const std::string* shown;  // the message box's text; null: none
+    const char* returned;      // the name after the hook; null: refused, as typed
   };
   const Case cases[] = {
-      {"report", OFN_OVERWRITEPROMPT, IDNO, true, nullptr},
-      {"report.doc", OFN_OVERWRITEPROMPT, IDNO, true, nullptr},
-      {"report", OFN_OVERWRITEPROMPT, IDYES, true, "report.txt"},
-      {"report.txt", OFN_OVERWRITEPROMPT, IDNO, false, "report.txt"},
-      {"new", OFN_OVERWRITEPROMPT, IDNO, false, "new.txt"},
-      {"report", OFN_OVERWRITEPROMPT | OFN_FILEMUSTEXIST, IDNO, true, nullptr},
-      {"report", OFN_CREATEPROMPT, IDNO, false, "report.txt"},
+      {"report", OFN_OVERWRITEPROMPT, IDNO, &replace, nullptr},
+      {"report.doc", OFN_OVERWRITEPROMPT, IDNO, &replace, nullptr},
+      {"report", OFN_OVERWRITEPROMPT, IDYES, &replace, "report.txt"},
+      {"report.txt", OFN_OVERWRITEPROMPT, IDNO, nullptr, "report.txt"},
+      {"Report.TXT", OFN_OVERWRITEPROMPT, IDNO, nullptr, "Report.txt"},
+      {"new", OFN_OVERWRITEPROMPT, IDNO, nullptr, "new.txt"},
+      {"./report", OFN_OVERWRITEPROMPT, IDNO, &replace, nullptr},
+      {"report", OFN_OVERWRITEPROMPT | OFN_FILEMUSTEXIST, IDNO, &replace, nullptr},
+      {"report", OFN_CREATEPROMPT, IDNO, nullptr, "report.txt"},
+      {"folder", OFN_OVERWRITEPROMPT, IDYES, &isFolder, nullptr},
+      {"folder", 0, IDYES, &isFolder, nullptr},
+      {"ro", OFN_NOREADONLYRETURN | OFN_OVERWRITEPROMPT, IDYES, &readOnly, nullptr},
+      {"ro", OFN_NOREADONLYRETURN, IDYES, &readOnly, nullptr},
+      {"ro", 0, IDNO, nullptr, "ro.txt"},
   };
   for (const Case& test : cases) {
-    SCOPED_TRACE(test.typed);
+    SCOPED_TRACE(testing::Message() << test.typed << " flags " << test.flags);
     question = Question{};
     questionAnswer = test.answer;
     record_.Flags = test.flags;
     setFile(folder + test.typed);
     SetWindowLongPtrA(hookWindow_, DWLP_MSGRESULT, 0);
     const UINT_PTR result = notify(2, CDN_FILEOK);
-    EXPECT_EQ(question.count, test.asked ? 1 : 0);
+    EXPECT_EQ(question.count, test.shown != nullptr ? 1 : 0);
     EXPECT_EQ(file_, folder + (test.returned != nullptr ? test.returned : test.typed));
     EXPECT_EQ(result, test.returned != nullptr ? 0u : 1u);
     EXPECT_EQ(GetWindowLongPtrA(hookWindow_, DWLP_MSGRESULT), test.returned != nullptr ? 0 : 1);
-    if (test.asked) {
+    if (test.shown != nullptr) {
       EXPECT_EQ(question.owner, dialog_);
-      EXPECT_EQ(question.text, "report.txt already exists.\nDo you want to replace it?");
-      EXPECT_EQ(question.type, UINT{MB_YESNO | MB_ICONWARNING});
+      EXPECT_EQ(question.text, *test.shown);
+      EXPECT_EQ(question.type, test.shown == &replace ? UINT{MB_YESNO | MB_ICONWARNING | MB_DEFBUTTON2}
+                                                      : UINT{MB_OK | MB_ICONWARNING});
     }
   }
 }

@@ -117,7 +117,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     check(after.compare(kept, std::string::npos, suffix) == 0);
     check(before.compare(0, kept, after, 0, kept) == 0);
     check(kept == before.size() || before[kept] == '.');
-    check(before.find('\\', kept) == std::string::npos);
+    check(before.find_first_of("\\/", kept) == std::string::npos);
+    check(before.size() < 2 || before[1] != ':' || kept >= 2);
   }
 
   delete[] buffer;

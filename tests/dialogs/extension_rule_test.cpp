@@ -150,12 +150,19 @@ TEST(ApplyExtensionRule, TakesTheSuffixFromTheFirstPatternOnly) {
   EXPECT_EQ(ruledWith(";*.txt", "a"), "a");
 }
 
-TEST(ApplyExtensionRule, SeparatesDirectoriesByBackslashOnly) {
-  EXPECT_EQ(ruledWith("*.txt", "my.dir/report"), "my.txt");
+TEST(ApplyExtensionRule, TakesBothSlashesAndADrivesColonAsTheEndOfTheFolder) {
+  EXPECT_EQ(ruledWith("*.txt", "out.dir/report"), "out.dir/report.txt");
+  EXPECT_EQ(ruledWith("*.txt", "C:/my.dir\\sub.d/report.doc"), "C:/my.dir\\sub.d/report.txt");
   EXPECT_EQ(ruledWith("*.txt", "C:\\my.dir\\report"), "C:\\my.dir\\report.txt");
   EXPECT_EQ(ruledWith("*.txt", "C:\\a.b\\c.d\\e.f"), "C:\\a.b\\c.d\\e.txt");
   EXPECT_EQ(ruledWith("*.txt", "C:\\a.b\\c.txt"), "C:\\a.b\\c.txt");
   EXPECT_EQ(ruledWith("*.txt", "\\"), "\\.txt");
+  EXPECT_EQ(ruledWith("*.txt", "a.b/"), "a.b/.txt");
+  EXPECT_EQ(ruledWith("*.txt", "C:report"), "C:report.txt");
+  EXPECT_EQ(vantrel::lastPartStart("C:report", 8), 2u);
+  EXPECT_EQ(vantrel::lastPartStart("C:/a/report", 11), 5u);
+  // Only the second byte is a drive's colon.
+  EXPECT_EQ(ruledWith("*.txt", "a.b:c"), "a.txt");
 }
 
 TEST(ApplyExtensionRule, WorksWithLongPatternsAndLongPatternStrings) {

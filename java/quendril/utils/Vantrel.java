@@ -309,6 +309,18 @@ public final class Vantrel {
      * grow within the dialog's buffer keeps its extension. In folder mode the
      * dialog picks a folder and the result holds its path.
      *
+     * <p>A name that the extension changed into an existing entry's, which
+     * the platform did not see, is checked as the platform checks a typed
+     * name: a folder is refused, a read-only file is refused with
+     * {@link #OFN_NOREADONLYRETURN}, and an existing file is
+     * returned with {@link #OFN_OVERWRITEPROMPT} only when the user agrees
+     * to replace it (No is the default answer). A refused name goes back into
+     * the dialog as typed and the dialog stays open. Names are compared
+     * without regard to case, as Windows compares them. These checks, like
+     * the platform's own, look at the file system when the user accepts: a
+     * file can still appear, vanish or change between then and the caller's
+     * write.
+     *
      * @param mode {@link #DIALOG_OPEN}, {@link #DIALOG_SAVE} or
      *        {@link #DIALOG_FOLDER}
      * @param owner the owner window's handle, 0 for none
