@@ -166,37 +166,61 @@ TEST_F(RealDialog, SaveClearsMultipleSelection) {
 }
 
 // Typing a name and pressing OK in the save dialog, answering each message
-// box the dialog raises with `answer`; what was asked, and whether the
-// dialog was still open afterwards (the script then cancels it).
+// box the dialog raises with `answer`; what was asked, each box's default
+// button, and whether the dialog was still open afterwards (the script then
+// cancels it).
 struct SaveAttempt {
   std::string title;
   std::vector<support::MessageBoxView> prompts;
+  std::vector<int> defaults;
   bool stayedOpen = false;
   Result result;
 };
+
+// The id of the message box's button drawn as the default, 0 for none.
+int defaultButton(HWND box) {
+  for (int id : {IDOK, IDYES, IDNO}) {
+    HWND button = GetDlgItem(box, id);
+    if (button != nullptr && (GetWindowLongA(button, GWL_STYLE) & BS_TYPEMASK) == BS_DEFPUSHBUTTON) return id;
+  }
+  return 0;
+}
+
+const char kReplace[] = "report.txt already exists.\nDo you want to replace it?";
+const char kFolder[] = "folder.txt\nThis name is a folder.\nTry again with a different file name.";
+const char kReadOnly[] = "ro.txt\nThis file is set to read-only.\nTry again with a different file name.";
 
 struct OverwriteCase {
   const char* typed;
   jint flags;
   int answer;
   std::size_t prompts;
-  bool replaced;  // report.txt returned
+  const char* libraryText;  // the last prompt, the library's own; null: none of its own
+  const char* returned;     // in the folder; null: the dialog stayed open
 };
 
-// report.txt exists. Typed as report, the name changes under the filter's
-// extension after the platform's own check: only a caller who asked for
-// the prompt is asked, and No keeps the dialog open. Typed whole, the
-// platform asks itself, and the library adds nothing.
+// report.txt exists, ro.txt is read-only, folder.txt is a folder. Typed
+// without its extension, the name changes after the platform's own checks:
+// the library checks the changed name as the platform checks a typed one.
+// Typed whole, in any case, the platform checks it, and the library adds
+// nothing.
 const OverwriteCase kOverwriteCases[] = {
-    {"report.txt", OFN_OVERWRITEPROMPT, IDYES, 1, true},
-    {"report", OFN_OVERWRITEPROMPT, IDYES, 1, true},
-    {"report", OFN_OVERWRITEPROMPT, IDNO, 1, false},
-    {"report", 0, IDNO, 0, true},
+    {"report.txt", OFN_OVERWRITEPROMPT, IDYES, 1, nullptr, "report.txt"},
+    {"report", OFN_OVERWRITEPROMPT, IDYES, 1, kReplace, "report.txt"},
+    {"report", OFN_OVERWRITEPROMPT, IDNO, 1, kReplace, nullptr},
+    {"report", 0, IDNO, 0, nullptr, "report.txt"},
+    {"report.TXT", OFN_OVERWRITEPROMPT, IDYES, 1, nullptr, "report.txt"},
+    {"folder", OFN_OVERWRITEPROMPT, IDOK, 1, kFolder, nullptr},
+    {"ro", OFN_NOREADONLYRETURN, IDOK, 1, kReadOnly, nullptr},
+    {"ro", OFN_OVERWRITEPROMPT, IDYES, 1, "ro.txt already exists.\nDo you want to replace it?", "ro.txt"},
 };
 
-TEST_F(RealDialog, ANameTheExtensionMakesAnExistingFileIsAskedAboutAsThePlatformAsks) {
+TEST_F(RealDialog, ANameTheExtensionChangedIsCheckedAsThePlatformChecksATypedOne) {
   const std::string folder = dialogs::scratchFolder("overwrite");
   dialogs::createFile(folder + "\\report.txt");
+  dialogs::createFile(folder + "\\ro.txt");
+  SetFileAttributesA((folder + "\\ro.txt").c_str(), FILE_ATTRIBUTE_READONLY);
+  CreateDirectoryA((folder + "\\folder.txt").c_str(), nullptr);
   std::vector<SaveAttempt> attempts;
   for (const OverwriteCase& test : kOverwriteCases) {
     SCOPED_TRACE(testing::Message() << test.typed << " flags " << test.flags << " answer " << test.answer);
@@ -211,30 +235,35 @@ TEST_F(RealDialog, ANameTheExtensionMakesAnExistingFileIsAskedAboutAsThePlatform
         const support::MessageBoxView box = dialog.waitForMessageBox(1500);
         if (box.window == nullptr) break;
         attempt.prompts.push_back(box);
+        attempt.defaults.push_back(defaultButton(box.window));
         FileDialog::answer(box, test.answer);
       }
       attempt.stayedOpen = IsWindowVisible(dialog.window()) != FALSE;
       if (attempt.stayedOpen) dialog.cancel();
     });
     EXPECT_EQ(attempt.prompts.size(), test.prompts);
-    EXPECT_EQ(attempt.stayedOpen, !test.replaced);
-    if (test.replaced) {
-      EXPECT_THAT(attempt.result, ::testing::Optional(ElementsAre(folder + "\\report.txt", "1")));
+    EXPECT_EQ(attempt.stayedOpen, test.returned == nullptr);
+    if (test.returned != nullptr) {
+      EXPECT_THAT(attempt.result, ::testing::Optional(ElementsAre(folder + "\\" + test.returned, "1")));
     } else {
       EXPECT_EQ(attempt.result, std::nullopt);
     }
-    attempts.push_back(attempt);
-  }
-  // The library asks the platform's question with the platform's buttons,
-  // under the dialog's title, naming the file, which the user did not type.
-  ASSERT_THAT(attempts[0].prompts, ::testing::SizeIs(1));
-  const support::MessageBoxView& platform = attempts[0].prompts[0];
-  for (std::size_t i = 1; i < attempts.size(); ++i) {
-    for (const support::MessageBoxView& asked : attempts[i].prompts) {
-      EXPECT_EQ(asked.caption, attempts[i].title);
-      EXPECT_EQ(asked.text, "report.txt already exists.\nDo you want to replace it?");
-      EXPECT_EQ(asked.buttons, platform.buttons);
+    // The library asks under the dialog's title, naming the file, which the
+    // user did not type; its question has the platform's buttons, with No
+    // the default.
+    if (test.libraryText != nullptr && !attempt.prompts.empty()) {
+      const support::MessageBoxView& asked = attempt.prompts.back();
+      EXPECT_EQ(asked.caption, attempt.title);
+      EXPECT_EQ(asked.text, test.libraryText);
+      if (test.answer == IDOK) {
+        EXPECT_THAT(asked.buttons, ElementsAre("OK"));
+      } else {
+        ASSERT_THAT(attempts.at(0).prompts, ::testing::SizeIs(1));
+        EXPECT_EQ(asked.buttons, attempts[0].prompts[0].buttons);
+        EXPECT_EQ(attempt.defaults.back(), IDNO);
+      }
     }
+    attempts.push_back(attempt);
   }
 }
 
