@@ -212,7 +212,6 @@ const OverwriteCase kOverwriteCases[] = {
     {"report.TXT", OFN_OVERWRITEPROMPT, IDYES, 1, nullptr, "report.txt"},
     {"folder", OFN_OVERWRITEPROMPT, IDOK, 1, kFolder, nullptr},
     {"ro", OFN_NOREADONLYRETURN, IDOK, 1, kReadOnly, nullptr},
-    {"ro", OFN_OVERWRITEPROMPT, IDYES, 1, "ro.txt already exists.\nDo you want to replace it?", "ro.txt"},
 };
 
 TEST_F(RealDialog, ANameTheExtensionChangedIsCheckedAsThePlatformChecksATypedOne) {
