@@ -26,6 +26,7 @@ have_cmd wine || need+=(wine)
 have_pkg wine32:i386 || need+=(wine32:i386)
 have_pkg wine64 || need+=(wine64)
 [ -f /usr/share/java/junit-platform-console-standalone.jar ] || need+=(junit5)
+[ -f /usr/share/java/eclipse-osgi.jar ] || need+=(libeclipse-osgi-java)
 
 if [ ${#need[@]} -eq 0 ]; then
   exit 0
