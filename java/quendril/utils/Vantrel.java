@@ -39,10 +39,11 @@ package quendril.utils;
  * {@link #setWindowRestored}) and {@link #setWindowAlwaysOnTop} on a window
  * of another thread wait until that thread has handled them, so it must be
  * dispatching messages. The windows of AWT and Swing belong to AWT's own
- * toolkit thread, which always is: these calls may run on the event dispatch
- * thread.</li>
- * <li><b>Returning at once:</b> every other method; all may run on the
+ * toolkit thread, which always dispatches them: these calls may run on the
  * event dispatch thread.</li>
+ * <li><b>Waiting for no one:</b> every other method returns as soon as its
+ * platform call does (a drive query on a network or removable drive may
+ * take a moment); all may run on the event dispatch thread.</li>
  * <li><b>COM:</b> the folder browser needs a thread initialised for COM as a
  * single-threaded apartment. {@code SHBrowseForFolder} initialises the
  * calling thread so on every call and leaves it so; on a thread that other

@@ -189,7 +189,7 @@ class PackagingTest {
                         .map(name -> name.replaceAll("@.*", "")).collect(Collectors.toList()));
         String[] diagnostics = run(javaTool(imageHome, "java"), "-m", "quendril.utils");
         assertTrue(diagnostics[0].startsWith("Vantrel " + Vantrel.VERSION), diagnostics[0]);
-        assertTrue(diagnostics[0].contains("java.home                " + imageHome), diagnostics[0]);
+        assertTrue(diagnostics[0].contains(imageHome), "runs in the image: " + diagnostics[0]);
         if (!System.getProperty("os.name").startsWith("Windows")) {
             assertEquals("1", diagnostics[1], "off Windows the diagnostics explain and fail");
         }
