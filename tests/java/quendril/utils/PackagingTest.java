@@ -18,11 +18,13 @@ import java.nio.file.Path;
 import java.nio.file.Paths;
 import java.util.ArrayList;
 import java.util.Arrays;
+import java.util.Collections;
 import java.util.HashMap;
 import java.util.List;
 import java.util.Map;
 import java.util.ServiceLoader;
 import java.util.jar.Attributes;
+import java.util.jar.JarEntry;
 import java.util.jar.JarFile;
 import java.util.regex.Matcher;
 import java.util.regex.Pattern;
@@ -85,15 +87,13 @@ class PackagingTest {
             assertEquals(VantrelDiagnostics.class.getName(), main.getValue("Main-Class"));
             assertEquals("ALL-UNNAMED", main.getValue("Enable-Native-Access"));
             // Java 8 class files (major version 52) but for the module descriptor.
-            List<String> notJava8 = jar.stream().filter(entry -> entry.getName().endsWith(".class"))
-                    .filter(entry -> {
-                        try {
-                            byte[] head = read(jar.getInputStream(entry));
-                            return (head[6] << 8 | head[7] & 0xFF) != 52;
-                        } catch (IOException e) {
-                            return true;
-                        }
-                    }).map(entry -> entry.getName()).collect(Collectors.toList());
+            List<String> notJava8 = new ArrayList<>();
+            for (JarEntry entry : Collections.list(jar.entries())) {
+                byte[] bytes = read(jar.getInputStream(entry));
+                if (entry.getName().endsWith(".class") && (bytes[6] << 8 | bytes[7] & 0xFF) != 52) {
+                    notJava8.add(entry.getName());
+                }
+            }
             assertEquals(Arrays.asList("META-INF/versions/9/module-info.class"), notJava8);
         }
     }
@@ -117,20 +117,17 @@ class PackagingTest {
             seen.put("Implementation-Version", main.getValue("Implementation-Version"));
             seen.put("Bundle-Version", main.getValue("Bundle-Version"));
             seen.put("Export-Package", main.getValue("Export-Package").replaceAll(".*;version=\"([^\"]*)\"$", "$1"));
-            seen.put("pom in the jar", pom(jar.getInputStream(jar.getJarEntry("META-INF/maven/quendril/vantrel/pom.xml")))
-                    .getElementsByTagName("version").item(0).getTextContent());
+            assertArrayEquals(Files.readAllBytes(dist().resolve("pom.xml")),
+                    read(jar.getInputStream(jar.getJarEntry("META-INF/maven/quendril/vantrel/pom.xml"))));
             for (String folder : new String[] {"win32-x86", "win32-x86-64"}) {
                 byte[] dll = read(jar.getInputStream(jar.getJarEntry("quendril/utils/" + folder + "/Vantrel.dll")));
                 seen.put(folder + " version record", fixedVersion(dll));
+                // FileVersion and ProductVersion, in UTF-16 at an even offset.
                 String text = version.replace(".", ", ");
-                assertTrue(new String(dll, StandardCharsets.UTF_16LE).contains(text)
-                        || new String(dll, 1, dll.length - 1, StandardCharsets.UTF_16LE).contains(text),
-                        folder + " states \"" + text + "\" as FileVersion and ProductVersion");
+                assertTrue(new String(dll, StandardCharsets.UTF_16LE).contains(text), folder + " states " + text);
             }
         }
-        try (InputStream in = Files.newInputStream(dist().resolve("pom.xml"))) {
-            seen.put("pom.xml", pom(in).getElementsByTagName("version").item(0).getTextContent());
-        }
+        seen.put("pom.xml", XPathFactory.newInstance().newXPath().evaluate("/project/version", pom()));
         String[] module = run(javaTool(System.getProperty("java.home"), "jar"), "--describe-module", "--file",
                 jar().toString(), "--release", "9");
         seen.put("module", module[0].replaceAll("(?s).*quendril\\.utils@(\\S+) .*", "$1"));
@@ -151,19 +148,14 @@ class PackagingTest {
         return "no version record";
     }
 
-    private static Document pom(InputStream in) throws Exception {
-        try (InputStream stream = in) {
-            return DocumentBuilderFactory.newInstance().newDocumentBuilder().parse(stream);
-        }
+    private static Document pom() throws Exception {
+        return DocumentBuilderFactory.newInstance().newDocumentBuilder().parse(dist().resolve("pom.xml").toFile());
     }
 
     /** What Maven Central requires of a pom, and nothing a consumer cannot use. */
     @Test
     void pomHasWhatMavenCentralRequires() throws Exception {
-        Document pom;
-        try (InputStream in = Files.newInputStream(dist().resolve("pom.xml"))) {
-            pom = pom(in);
-        }
+        Document pom = pom();
         for (String element : new String[] {"groupId", "artifactId", "version", "name", "description", "url",
             "licenses/license/url", "developers/developer/name", "scm/connection", "scm/developerConnection",
             "scm/url"}) {
