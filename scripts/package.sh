@@ -20,21 +20,25 @@ fi
 epoch="${SOURCE_DATE_EPOCH:-$(git -C "$root" log -1 --format=%ct 2>/dev/null || true)}"
 stamp=$(date -u -d "@${epoch:-946684800}" +%Y-%m-%dT%H:%M:%SZ)
 
-mkdir -p "$dist/win32-x86-64" "$dist/debug/win32-x86" "$dist/debug/win32-x86-64"
+mkdir -p "$dist/win32-x86-64" "$dist/win32-aarch64" "$dist/debug/win32-x86" "$dist/debug/win32-x86-64" \
+  "$dist/debug/win32-aarch64"
 cp "$build/win32/bin/Vantrel.dll" "$dist/Vantrel.dll"
 cp "$build/win64/bin/Vantrel.dll" "$dist/win32-x86-64/Vantrel.dll"
 cp "$build/win32/bin/debug/Vantrel.dll" "$dist/debug/win32-x86/Vantrel.dll"
 cp "$build/win64/bin/debug/Vantrel.dll" "$dist/debug/win32-x86-64/Vantrel.dll"
+cp "$build/arm64/bin/Vantrel.dll" "$dist/win32-aarch64/Vantrel.dll"
+cp "$build/arm64/bin/debug/Vantrel.dll" "$dist/debug/win32-aarch64/Vantrel.dll"
 
 # The classes, for Java 8 and later, beside the DLLs they load.
 staging="$build/jar"
 classes="$staging/classes"
 rm -rf "$staging"
-mkdir -p "$classes/quendril/utils/win32-x86" "$classes/quendril/utils/win32-x86-64"
+mkdir -p "$classes/quendril/utils/win32-x86" "$classes/quendril/utils/win32-x86-64" "$classes/quendril/utils/win32-aarch64"
 mapfile -t sources < <(cd java && find . -name '*.java' | LC_ALL=C sort)
 (cd java && javac --release 8 -Xlint:all,-options -Werror -encoding UTF-8 -d "$classes" "${sources[@]}")
 cp "$dist/Vantrel.dll" "$classes/quendril/utils/win32-x86/Vantrel.dll"
 cp "$dist/win32-x86-64/Vantrel.dll" "$classes/quendril/utils/win32-x86-64/Vantrel.dll"
+cp "$dist/win32-aarch64/Vantrel.dll" "$classes/quendril/utils/win32-aarch64/Vantrel.dll"
 
 cat >"$staging/MANIFEST.MF" <<EOF
 Automatic-Module-Name: quendril.utils
@@ -72,7 +76,7 @@ cat >"$dist/pom.xml" <<EOF
   <version>$version</version>
   <packaging>jar</packaging>
   <name>Vantrel</name>
-  <description>Windows services the JDK lacks (console keys, drives and volumes, the working directory, top-level windows and their system menus, file and folder dialogs, special folders, the network adapter address) for 32-bit and 64-bit x86 Windows JVMs, Java 8 and later; the jar carries its DLLs.</description>
+  <description>Windows services the JDK lacks (console keys, drives and volumes, the working directory, top-level windows and their system menus, file and folder dialogs, special folders, the network adapter address) for 32-bit and 64-bit x86 and 64-bit ARM Windows JVMs, Java 8 and later; the jar carries its DLLs.</description>
   <organization>
     <name>Quendril</name>
   </organization>
@@ -83,17 +87,19 @@ cat >"$dist/pom.xml" <<EOF
 EOF
 
 exports() {
-  "$1-w64-mingw32-objdump" -p "$2" | sed -n "/\[Ordinal\/Name Pointer\] Table/,/^$/p" | grep -c "Java_"
+  llvm-readobj-14 --coff-exports "$1" | grep -c "Name: Java_"
 }
 show() {
   local file="$1" note="${2:-}"
   printf '  %-50s %7d bytes%s\n' "${file#"$root"/}" "$(stat -c %s "$file")" "${note:+  ($note)}"
 }
 printf 'Built (version %s):\n' "$version"
-show "$dist/Vantrel.dll" "$(exports i686 "$dist/Vantrel.dll") exports"
-show "$dist/win32-x86-64/Vantrel.dll" "$(exports x86_64 "$dist/win32-x86-64/Vantrel.dll") exports"
-show "$dist/debug/win32-x86/Vantrel.dll" "unstripped, not in the jar"
-show "$dist/debug/win32-x86-64/Vantrel.dll" "unstripped, not in the jar"
+for dll in Vantrel.dll win32-x86-64/Vantrel.dll win32-aarch64/Vantrel.dll; do
+  show "$dist/$dll" "$(exports "$dist/$dll") exports"
+done
+for dll in win32-x86 win32-x86-64 win32-aarch64; do
+  show "$dist/debug/$dll/Vantrel.dll" "unstripped, not in the jar"
+done
 show "$dist/vantrel.jar" "sha256 $(sha256sum "$dist/vantrel.jar" | cut -c1-16)"
 show "$dist/vantrel-sources.jar"
 show "$dist/vantrel-javadoc.jar"
