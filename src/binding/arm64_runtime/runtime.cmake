@@ -9,15 +9,15 @@ target_compile_options(vantrel_arm64_runtime PRIVATE
   -Os -fno-stack-protector -Wall -Wextra -Werror -ffile-prefix-map=${CMAKE_SOURCE_DIR}/=)
 set(VANTREL_RUNTIME_OBJECTS $<TARGET_OBJECTS:vantrel_arm64_runtime>)
 
-# vantrel_import_libraries(VARIABLE def...): makes lib<name>.a for each .def
-# file and sets VARIABLE to their paths.
-function(vantrel_import_libraries variable)
+# vantrel_import_libraries(VARIABLE FOLDER def...): makes FOLDER/lib<name>.a
+# in the build tree for each .def file and sets VARIABLE to their paths.
+function(vantrel_import_libraries variable folder)
   set(libraries)
   foreach(def IN LISTS ARGN)
     get_filename_component(name ${def} NAME_WE)
-    set(library ${CMAKE_BINARY_DIR}/imports/lib${name}.a)
+    set(library ${CMAKE_BINARY_DIR}/${folder}/lib${name}.a)
     add_custom_command(OUTPUT ${library}
-      COMMAND ${CMAKE_COMMAND} -E make_directory ${CMAKE_BINARY_DIR}/imports
+      COMMAND ${CMAKE_COMMAND} -E make_directory ${CMAKE_BINARY_DIR}/${folder}
       COMMAND ${VANTREL_DLLTOOL} -m arm64 -d ${def} -l ${library}
       DEPENDS ${def})
     list(APPEND libraries ${library})
@@ -26,5 +26,5 @@ function(vantrel_import_libraries variable)
 endfunction()
 
 file(GLOB import_definitions CONFIGURE_DEPENDS ${CMAKE_CURRENT_LIST_DIR}/imports/*.def)
-vantrel_import_libraries(VANTREL_SYSTEM_LIBRARIES ${import_definitions})
+vantrel_import_libraries(VANTREL_SYSTEM_LIBRARIES imports ${import_definitions})
 add_custom_target(vantrel_import_libraries DEPENDS ${VANTREL_SYSTEM_LIBRARIES})
