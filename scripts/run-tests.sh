@@ -3,13 +3,14 @@
 #   run-tests.sh BUILD FUZZ_SECONDS JOBS [stage...]
 # Stages: host (unit tests under ASan/UBSan), fuzz (libFuzzer smoke runs),
 # java (the loader), reproducible (a second build gives the same bytes),
+# binaries (what the built DLLs contain, scripts/check-binaries.sh),
 # wine32 and wine64 (each DLL under Wine of its width and Xvfb; wine is
 # both), arm64 (the ARM64 DLL under emulated arm64 Wine). Default: all. A
 # stage that exits with 77 could not run here: it is SKIPPED.
 set -uo pipefail
 build="$1"; fuzz_seconds="$2"; jobs="$3"; shift 3
 stages=("$@")
-[ ${#stages[@]} -eq 0 ] && stages=(host fuzz java reproducible wine arm64)
+[ ${#stages[@]} -eq 0 ] && stages=(host fuzz java reproducible binaries wine arm64)
 # "wine" is the suite under both widths.
 expanded=()
 for stage in "${stages[@]}"; do
@@ -120,6 +121,7 @@ for stage in "${stages[@]}"; do
     fuzz) run_stage fuzz fuzz_stage ;;
     java) run_stage java java_stage ;;
     reproducible) run_stage reproducible reproducible_stage ;;
+    binaries) run_stage binaries scripts/check-binaries.sh "$build" ;;
     wine32) run_stage wine32 wine_stage win32 ;;
     wine64) run_stage wine64 wine_stage win64 ;;
     arm64) run_stage arm64 scripts/arm64-wine.sh "$build" "$jobs" ;;

@@ -1,7 +1,8 @@
 #include "drives/volume_numbers.h"
 
-#include <cstdio>
 #include <limits>
+
+#include "binding/text_builder.h"
 
 namespace vantrel {
 
@@ -20,8 +21,7 @@ std::int64_t freeSpaceBytes(std::uint32_t freeClusters, std::uint32_t sectorsPer
 
 void formatSerialNumber(std::uint32_t serial, char* text, std::size_t capacity) {
   if (text == nullptr || capacity == 0) return;
-  std::snprintf(text, capacity, "%04X-%04X", static_cast<unsigned>(serial >> 16),
-                static_cast<unsigned>(serial & 0xFFFFu));
+  TextBuilder(text, capacity).addHex(serial >> 16, 4).add("-").addHex(serial & 0xFFFFu, 4);
 }
 
 }  // namespace vantrel
