@@ -88,7 +88,7 @@ x86_64_wine "$work/x86-64/transcript_driver.exe" </dev/null 2>"$work/x86-64.log"
 echo "x86-64 transcript: $(wc -l <"$work/x86-64.txt") lines in $((SECONDS - start)) s"
 
 status=0
-if ! grep -q '^stack guard: overrun ends the process with 0xC0000409$' "$work/arm64.txt"; then
+if ! grep -q '^stack guard, exit status after an overrun: 0xC0000409$' "$work/arm64.txt"; then
   echo "the ARM64 DLL's stack guard did not end the process with 0xC0000409"
   status=1
 fi

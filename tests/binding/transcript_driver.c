@@ -484,7 +484,7 @@ static void stackGuard(const char* self) {
   char hex[11] = "0x";
   for (int i = 0; i < 8; ++i) hex[2 + i] = "0123456789ABCDEF"[(status >> (28 - 4 * i)) & 0xF];
   hex[10] = '\0';
-  line("stack guard: overrun ends the process with", hex);
+  line("stack guard, exit status after an overrun", hex);
 }
 
 static int run(void) {
