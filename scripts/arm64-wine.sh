@@ -52,40 +52,60 @@ if [ ! -x "$tree/usr/lib/wine/wine64" ]; then
   echo "tree made in $((SECONDS - start)) s"
 fi
 
-# proc and dev inside the tree only while the stage runs.
-mount -t proc proc "$tree/proc" && mount --bind /dev "$tree/dev" || exit 1
-trap 'umount "$tree/dev" "$tree/proc"' EXIT
-
-# Runs Windows program $1 (with its arguments) under arm64 Wine in the tree.
-# qemu's default processor lacks branch-target identification, for which
-# Wine's ntdll.so is marked while its dispatcher has no landing pads: Wine
-# then stalls on illegal instructions. A Neoverse-N1 has none of that.
-# Both runs alike: no display, the same user (whose name is in the folder
-# paths), no Mono or Gecko set-up, and no debugger for the guard check's
-# crash.
+# arm64_wine and x86_64_wine run a command with the environment of one Wine.
+# In the tree, qemu's default processor would have branch-target
+# identification, for which Wine's ntdll.so is marked while its dispatcher
+# has no landing pads: Wine then stalls on illegal instructions. A
+# Neoverse-N1 has no such feature. Both runs alike: the same user (whose
+# name is in the folder paths), no Mono or Gecko set-up, no debugger for the
+# guard check's crash, and Wine's null display driver, with which windows
+# exist without a display. Nothing may take more than ten minutes.
 overrides="mscoree,mshtml=;winedbg.exe=d"
 arm64_wine() {
-  chroot "$tree" /usr/bin/env -i PATH=/usr/bin:/bin HOME=/root USER=root QEMU_CPU=neoverse-n1 WINEDEBUG=-all \
-    WINEPREFIX=/root/prefix WINEDLLOVERRIDES="$overrides" /usr/lib/wine/wine64 "$@"
+  timeout 600 chroot "$tree" /usr/bin/env -i PATH=/usr/bin:/bin HOME=/root USER=root QEMU_CPU=neoverse-n1 \
+    WINEDEBUG=-all WINEPREFIX=/root/prefix WINEDLLOVERRIDES="$overrides" "$@"
 }
 x86_64_wine() {
-  env -u DISPLAY USER=root WINEPREFIX="$work/prefix-x86-64" WINEDEBUG=-all WINEDLLOVERRIDES="$overrides" \
-    /usr/lib/wine/wine64 "$@"
+  timeout 600 env -u DISPLAY USER=root WINEPREFIX="$work/prefix-x86-64" WINEDEBUG=-all \
+    WINEDLLOVERRIDES="$overrides" "$@"
 }
+
+# proc and dev inside the tree only while the stage runs. Wine's server
+# lingers after the last program: it is waited for, and the mounts are
+# detached even if it still holds them, so that removing the build folder
+# can never reach the machine's /dev.
+unmount() {
+  [ -e "$tree/usr/lib/wine/wineserver64" ] && arm64_wine /usr/lib/wine/wineserver64 -w 2>/dev/null
+  umount -l "$tree/dev" 2>/dev/null
+  umount -l "$tree/proc" 2>/dev/null
+}
+trap unmount EXIT
+mount -t proc proc "$tree/proc" && mount --bind /dev "$tree/dev" || exit 1
+
+# Each prefix is made once, by the command that chooses the null driver.
+for run in arm64_wine x86_64_wine; do
+  [ "$run" = arm64_wine ] && prefix="$tree/root/prefix" || prefix="$work/prefix-x86-64"
+  [ -f "$prefix/user.reg" ] && continue
+  start=$SECONDS
+  $run /usr/lib/wine/wine64 reg add 'HKCU\Software\Wine\Drivers' /v Graphics /d null /f >/dev/null 2>&1 &&
+    $run /usr/lib/wine/wineserver64 -w || exit 1
+  echo "${run%_wine} Wine prefix made in $((SECONDS - start)) s"
+done
 
 mkdir -p "$tree/vantrel" "$work/x86-64"
 cp "$build/arm64/bin/Vantrel.dll" "$build/arm64/bin/transcript_driver.exe" "$tree/vantrel/"
 cp "$build/win64/bin/Vantrel.dll" "$build/win64/bin/transcript_driver.exe" "$work/x86-64/"
 
 start=$SECONDS
-arm64_wine 'C:\windows\system32\cmd.exe' /c exit </dev/null >/dev/null 2>&1
-echo "arm64 Wine $(arm64_wine --version 2>/dev/null) ready in $((SECONDS - start)) s (qemu-aarch64, QEMU_CPU=neoverse-n1)"
+arm64_wine /usr/lib/wine/wine64 'Z:\vantrel\transcript_driver.exe' </dev/null 2>"$work/arm64.log" |
+  tr -d '\r' >"$work/arm64.txt"
+echo "ARM64: $(arm64_wine /usr/lib/wine/wine64 --version) under qemu-aarch64 (QEMU_CPU=neoverse-n1)," \
+  "transcript of $(wc -l <"$work/arm64.txt") lines in $((SECONDS - start)) s"
 start=$SECONDS
-arm64_wine 'Z:\vantrel\transcript_driver.exe' </dev/null 2>"$work/arm64.log" | tr -d '\r' >"$work/arm64.txt"
-echo "ARM64 transcript: $(wc -l <"$work/arm64.txt") lines in $((SECONDS - start)) s"
-start=$SECONDS
-x86_64_wine "$work/x86-64/transcript_driver.exe" </dev/null 2>"$work/x86-64.log" | tr -d '\r' >"$work/x86-64.txt"
-echo "x86-64 transcript: $(wc -l <"$work/x86-64.txt") lines in $((SECONDS - start)) s"
+x86_64_wine /usr/lib/wine/wine64 "$work/x86-64/transcript_driver.exe" </dev/null 2>"$work/x86-64.log" |
+  tr -d '\r' >"$work/x86-64.txt"
+echo "x86-64: $(x86_64_wine /usr/lib/wine/wine64 --version)," \
+  "transcript of $(wc -l <"$work/x86-64.txt") lines in $((SECONDS - start)) s"
 
 status=0
 if ! grep -q '^stack guard, exit status after an overrun: 0xC0000409$' "$work/arm64.txt"; then

@@ -1,17 +1,14 @@
 /*
- * Calls every export of Vantrel.dll once or more through a small JNIEnv
- * stand-in and prints what each gave back, one line per call: the
- * transcript. The same source is built for x86-64 and for ARM64, both
- * without a C runtime (there is none for ARM64 here), and the two
- * transcripts must be equal. Values that differ from one Wine prefix to
- * another (free space, serial number, adapter address) are printed as the
- * shape they have. What would wait for a user (the dialogs, the console
- * key) is answered by replacing the DLL's imports of the waiting calls.
- *
- *   transcript_driver           prints the transcript, exits with 0
- *   transcript_driver smash     overruns a buffer in a protected frame of
- *                               the DLL: the process must end with
- *                               0xC0000409
+ * Calls every export of Vantrel.dll through a small JNIEnv stand-in and
+ * prints what each gave back, a line a call: the transcript. The same source
+ * is built for x86-64 and for ARM64, both without a C runtime (there is none
+ * for ARM64 here), and the two transcripts must be equal. Values that differ
+ * from one Wine prefix to another (free space, serial number, adapter
+ * address) are printed as their shape. The calls that would wait for a user
+ * (the dialogs, the console key) are answered by replacing the DLL's imports
+ * of them. Last, the program runs itself with the argument "smash", which
+ * overruns a buffer in a guarded frame of the DLL, and prints how that copy
+ * ended: 0xC0000409 when the stack guard caught it.
  */
 #include <windows.h>
 #include <commdlg.h>
@@ -21,11 +18,10 @@
 
 #include "quendril_utils_Vantrel.h"
 
-/* ---- Output, without a C runtime ---------------------------------- */
+/* ---- Output and text, without a C runtime ---------------------------- */
 
 static void put(const char* text) {
-  DWORD length = 0, written;
-  while (text[length] != '\0') ++length;
+  DWORD length = lstrlenA(text), written;
   WriteFile(GetStdHandle(STD_OUTPUT_HANDLE), text, length, &written, NULL);
 }
 
@@ -34,10 +30,8 @@ static void putNumber(long long value) {
   int at = sizeof digits - 1;
   unsigned long long magnitude = value < 0 ? 0ull - (unsigned long long)value : (unsigned long long)value;
   digits[at] = '\0';
-  do {
-    digits[--at] = (char)('0' + magnitude % 10);
-    magnitude /= 10;
-  } while (magnitude != 0);
+  do digits[--at] = (char)('0' + magnitude % 10);
+  while ((magnitude /= 10) != 0);
   if (value < 0) digits[--at] = '-';
   put(digits + at);
 }
@@ -56,21 +50,16 @@ static void numberLine(const char* label, long long value) {
   put("\n");
 }
 
-static int sameText(const char* a, const char* b) {
-  while (*a != '\0' && *a == *b) ++a, ++b;
-  return *a == *b;
-}
-
 static void copyText(char* to, size_t capacity, const char* from) {
   size_t i = 0;
   for (; i + 1 < capacity && from[i] != '\0'; ++i) to[i] = from[i];
   to[i] = '\0';
 }
 
-/* ---- The JNIEnv stand-in ------------------------------------------ */
+/* ---- The JNIEnv stand-in --------------------------------------------- */
 
-/* Strings, String[] arrays and the one class, as fixed objects; a
- * reference is the object's address. */
+/* Strings, String[] arrays and classes live in a fixed pool; a reference is
+ * an object's address. Misuse ends the process with status 3. */
 enum { kString = 1, kArray, kClass };
 enum { kObjects = 96, kText = 1024, kElements = 8 };
 typedef struct Object {
@@ -84,44 +73,34 @@ static Object objects[kObjects];
 static int objectCount;
 static int borrows;
 
-static Object* newObject(int kind) {
-  if (objectCount == kObjects) {
-    put("stand-in: out of objects\n");
-    ExitProcess(3);
-  }
+static void fail(const char* what) {
+  line("stand-in", what);
+  ExitProcess(3);
+}
+
+static Object* newObject(int kind, jsize length) {
+  if (objectCount == kObjects || length < 0 || length > kElements) fail("out of objects");
   Object* object = &objects[objectCount++];
   object->kind = kind;
-  object->length = 0;
-  object->text[0] = '\0';
+  object->length = length;
   return object;
 }
 
-static Object* checked(void* reference, int kind, const char* function) {
+static Object* checked(void* reference, int kind) {
   Object* object = reference;
-  if (object == NULL || object->kind != kind) {
-    line("stand-in: bad reference to", function);
-    ExitProcess(3);
-  }
+  if (object == NULL || object->kind != kind) fail("bad reference");
   return object;
 }
 
 static jstring newString(const char* text) {
-  Object* object = newObject(kString);
+  Object* object = newObject(kString, 0);
   copyText(object->text, sizeof object->text, text);
   return (jstring)object;
 }
 
-static jobjectArray newArray(jsize length, const char* const* texts) {
-  Object* array = newObject(kArray);
-  array->length = length;
-  for (jsize i = 0; i < length; ++i) array->elements[i] = texts[i] != NULL ? (Object*)newString(texts[i]) : NULL;
-  return (jobjectArray)array;
-}
-
 static jclass JNICALL findClass(JNIEnv* env, const char* name) {
-  (void)env;
-  if (!sameText(name, "java/lang/String")) line("stand-in: FindClass of", name);
-  return (jclass)newObject(kClass);
+  (void)env, (void)name;
+  return (jclass)newObject(kClass, 0);
 }
 
 static jstring JNICALL newStringUTF(JNIEnv* env, const char* text) {
@@ -133,60 +112,45 @@ static const char* JNICALL getStringUTFChars(JNIEnv* env, jstring string, jboole
   (void)env;
   if (copied != NULL) *copied = JNI_FALSE;
   ++borrows;
-  return checked(string, kString, "GetStringUTFChars")->text;
+  return checked(string, kString)->text;
 }
 
 static void JNICALL releaseStringUTFChars(JNIEnv* env, jstring string, const char* chars) {
   (void)env;
-  if (checked(string, kString, "ReleaseStringUTFChars")->text != chars) put("stand-in: released another string\n");
+  if (checked(string, kString)->text != chars) fail("released another string's bytes");
   --borrows;
 }
 
 static jobjectArray JNICALL newObjectArray(JNIEnv* env, jsize length, jclass type, jobject initial) {
   (void)env;
-  checked(type, kClass, "NewObjectArray");
-  if (length < 0 || length > kElements) {
-    numberLine("stand-in: NewObjectArray of", length);
-    return NULL;
-  }
-  Object* array = newObject(kArray);
-  array->length = length;
-  for (jsize i = 0; i < length; ++i) array->elements[i] = initial != NULL ? checked(initial, kString, "NewObjectArray") : NULL;
+  checked(type, kClass);
+  Object* array = newObject(kArray, length);
+  for (jsize i = 0; i < length; ++i) array->elements[i] = initial != NULL ? checked(initial, kString) : NULL;
   return (jobjectArray)array;
 }
 
 static jsize JNICALL getArrayLength(JNIEnv* env, jarray array) {
   (void)env;
-  return checked(array, kArray, "GetArrayLength")->length;
+  return checked(array, kArray)->length;
 }
 
 static jobject JNICALL getObjectArrayElement(JNIEnv* env, jobjectArray array, jsize index) {
   (void)env;
-  Object* object = checked(array, kArray, "GetObjectArrayElement");
-  if (index < 0 || index >= object->length) return NULL;
+  Object* object = checked(array, kArray);
+  if (index < 0 || index >= object->length) fail("element index out of range");
   return (jobject)object->elements[index];
 }
 
 static void JNICALL setObjectArrayElement(JNIEnv* env, jobjectArray array, jsize index, jobject value) {
   (void)env;
-  Object* object = checked(array, kArray, "SetObjectArrayElement");
-  if (index < 0 || index >= object->length) {
-    numberLine("stand-in: SetObjectArrayElement out of range", index);
-    return;
-  }
-  object->elements[index] = value != NULL ? checked(value, kString, "SetObjectArrayElement") : NULL;
+  Object* object = checked(array, kArray);
+  if (index < 0 || index >= object->length) fail("element index out of range");
+  object->elements[index] = value != NULL ? checked(value, kString) : NULL;
 }
 
-static void JNICALL deleteLocalRef(JNIEnv* env, jobject reference) {
-  (void)env;
-  (void)reference;
-}
+static void JNICALL deleteLocalRef(JNIEnv* env, jobject reference) { (void)env, (void)reference; }
 
-/* Any other slot: the library used a JNI function it should not. */
-static void JNICALL unexpected(void) {
-  put("stand-in: unexpected JNI function\n");
-  ExitProcess(3);
-}
+static void JNICALL unexpected(void) { fail("a JNI function the library does not use"); }
 
 static struct JNINativeInterface_ table;
 static const struct JNINativeInterface_* environment = &table;
@@ -206,57 +170,54 @@ static JNIEnv* standIn(void) {
   return (JNIEnv*)&environment;
 }
 
+static jobjectArray newArray(jsize length, const char* const* texts) {
+  Object* array = newObject(kArray, length);
+  for (jsize i = 0; i < length; ++i) array->elements[i] = (Object*)newString(texts[i]);
+  return (jobjectArray)array;
+}
+
 static const char* textOf(jobject string) {
-  return string == NULL ? "(null)" : checked(string, kString, "result")->text;
+  return string == NULL ? "(null)" : checked(string, kString)->text;
 }
 
 static void arrayLine(const char* label, jobjectArray array) {
   put(label);
-  put(":");
-  if (array == NULL) put(" (null)");
-  Object* object = array != NULL ? checked(array, kArray, "result") : NULL;
-  for (jsize i = 0; object != NULL && i < object->length; ++i) {
+  put(array == NULL ? ": (null)" : ":");
+  for (jsize i = 0; array != NULL && i < checked(array, kArray)->length; ++i) {
     put(" [");
-    put(textOf((jobject)object->elements[i]));
+    put(textOf((jobject)((Object*)array)->elements[i]));
     put("]");
   }
   put("\n");
 }
 
-/* ---- Replacing the DLL's imports ----------------------------------- */
+/* ---- Answers in place of the DLL's imports ---------------------------- */
 
-/* The DLL's import address table slot that holds `name` of `dll`. */
-static void** importSlot(HMODULE module, const char* dll, const char* name) {
+/* Points the DLL's import address table entry for `name` at `replacement`. */
+static void replaceImport(HMODULE module, const char* dll, const char* name, void* replacement) {
   void* target = (void*)GetProcAddress(GetModuleHandleA(dll), name);
   BYTE* base = (BYTE*)module;
   IMAGE_NT_HEADERS* headers = (IMAGE_NT_HEADERS*)(base + ((IMAGE_DOS_HEADER*)base)->e_lfanew);
   IMAGE_DATA_DIRECTORY directory = headers->OptionalHeader.DataDirectory[IMAGE_DIRECTORY_ENTRY_IAT];
   void** slots = (void**)(base + directory.VirtualAddress);
   for (DWORD i = 0; target != NULL && i < directory.Size / sizeof *slots; ++i) {
-    if (slots[i] == target) return &slots[i];
+    if (slots[i] != target) continue;
+    DWORD old;
+    VirtualProtect(&slots[i], sizeof *slots, PAGE_READWRITE, &old);
+    slots[i] = replacement;
+    VirtualProtect(&slots[i], sizeof *slots, old, &old);
+    return;
   }
-  return NULL;
+  fail(name);
 }
 
-static void replaceImport(HMODULE module, const char* dll, const char* name, void* replacement) {
-  void** slot = importSlot(module, dll, name);
-  if (slot == NULL) {
-    line("no import to replace", name);
-    ExitProcess(3);
-  }
-  DWORD old;
-  VirtualProtect(slot, sizeof *slot, PAGE_READWRITE, &old);
-  *slot = replacement;
-  VirtualProtect(slot, sizeof *slot, old, &old);
-}
-
-/* The console: a handle of our own whose only input is the key 'a'. */
+/* The console: a handle of our own, whose only input is the key 'a'. */
 #define FAKE_CONSOLE ((HANDLE)(INT_PTR)0x7E57)
 static int consoleCloses;
 
 static HANDLE WINAPI openConsole(LPCSTR name, DWORD access, DWORD share, LPSECURITY_ATTRIBUTES security,
                                  DWORD disposition, DWORD flags, HANDLE pattern) {
-  if (sameText(name, "CONIN$")) return FAKE_CONSOLE;
+  if (lstrcmpA(name, "CONIN$") == 0) return FAKE_CONSOLE;
   return CreateFileA(name, access, share, security, disposition, flags, pattern);
 }
 
@@ -265,15 +226,11 @@ static BOOL WINAPI getConsoleMode(HANDLE console, LPDWORD mode) {
   return console == FAKE_CONSOLE;
 }
 
-static BOOL WINAPI setConsoleMode(HANDLE console, DWORD mode) {
-  (void)mode;
-  return console == FAKE_CONSOLE;
-}
+static BOOL WINAPI setConsoleMode(HANDLE console, DWORD mode) { return console == FAKE_CONSOLE && mode == 0; }
 
 static BOOL WINAPI readConsoleInput(HANDLE console, PINPUT_RECORD records, DWORD length, LPDWORD read) {
   if (console != FAKE_CONSOLE || length == 0) return FALSE;
-  INPUT_RECORD key = {0};
-  key.EventType = KEY_EVENT;
+  INPUT_RECORD key = {.EventType = KEY_EVENT};
   key.Event.KeyEvent.bKeyDown = TRUE;
   key.Event.KeyEvent.wRepeatCount = 1;
   key.Event.KeyEvent.wVirtualKeyCode = 'A';
@@ -301,9 +258,7 @@ static BOOL WINAPI answerFileDialog(LPOPENFILENAMEA record) {
     put(filter);
     put("]");
   }
-  put(" index ");
-  putNumber(record->nFilterIndex);
-  put("\n");
+  numberLine(" index", record->nFilterIndex);
   copyText(record->lpstrFile, record->nMaxFile, "C:\\picked.txt");
   record->nFilterIndex = 2;
   return TRUE;
@@ -324,8 +279,10 @@ static BOOL WINAPI pathFromItems(PCIDLIST_ABSOLUTE items, LPSTR path) {
 }
 
 static void WINAPI freeItems(LPVOID memory) {
-  if (memory == (LPVOID)pickedFolder) ++folderFrees;
-  else CoTaskMemFree(memory);
+  if (memory == (LPVOID)pickedFolder)
+    ++folderFrees;
+  else
+    CoTaskMemFree(memory);
 }
 
 /* For the guard check: writes 64 bytes past the buffer it is given. */
@@ -334,99 +291,88 @@ static DWORD WINAPI overrunDirectory(DWORD size, LPSTR buffer) {
   return 1;
 }
 
-/* ---- The calls ----------------------------------------------------- */
+/* ---- The calls --------------------------------------------------------- */
 
 static HMODULE library;
 
 static void* entry(const char* name) {
   char symbol[96] = "Java_quendril_utils_Vantrel_";
-  size_t at = 0;
-  while (symbol[at] != '\0') ++at;
-  copyText(symbol + at, sizeof symbol - at, name);
+  copyText(symbol + lstrlenA(symbol), sizeof symbol - (size_t)lstrlenA(symbol), name);
   void* function = (void*)GetProcAddress(library, symbol);
-  if (function == NULL) {
-    line("missing export", symbol);
-    ExitProcess(3);
-  }
+  if (function == NULL) fail(symbol);
   return function;
 }
 
-/* An export, with the type the javac header gives it. */
+/* An export, typed by the javac header; EXPORT_LIKE takes the type of
+ * another export of the same signature. */
+#define EXPORT_LIKE(model, name) ((__typeof__(&Java_quendril_utils_Vantrel_##model))entry(name))
 #define EXPORT(name) ((__typeof__(&Java_quendril_utils_Vantrel_##name))entry(#name))
 
-/* "shape XXXX-XXXX" when every character is a hex digit where `pattern`
- * has an X and equal elsewhere, else the text itself. */
+/* "shape P" when the text has the pattern P (X a hex digit), else the text. */
 static void shapeLine(const char* label, jstring result, const char* pattern) {
   const char* text = textOf(result);
-  int fits = result != NULL;
-  size_t i = 0;
-  for (; fits && pattern[i] != '\0'; ++i) {
+  int fits = result != NULL && lstrlenA(text) == lstrlenA(pattern);
+  for (size_t i = 0; fits && pattern[i] != '\0'; ++i) {
     char c = text[i];
-    int hex = (c >= '0' && c <= '9') || (c >= 'A' && c <= 'F');
-    fits = pattern[i] == 'X' ? hex : c == pattern[i];
+    fits = pattern[i] == 'X' ? (c >= '0' && c <= '9') || (c >= 'A' && c <= 'F') : c == pattern[i];
   }
-  fits = fits && text[i] == '\0';
   put(label);
-  put(fits ? ": shape " : ": ");
-  put(fits ? pattern : text);
-  put("\n");
+  line(fits ? ": shape" : "", fits ? pattern : text);
 }
 
 static void drivesAndVolumes(JNIEnv* env) {
   arrayLine("getLogicalDrives", EXPORT(getLogicalDrives)(env, NULL));
-  jlong free = EXPORT(getFreeDiskSpace)(env, NULL, newString("C:\\"));
-  line("getFreeDiskSpace C:\\", free > 0 ? "more than 0" : "0 or less");
-  numberLine("getFreeDiskSpace Q:\\", EXPORT(getFreeDiskSpace)(env, NULL, newString("Q:\\")));
-  numberLine("getFreeDiskSpace null", EXPORT(getFreeDiskSpace)(env, NULL, NULL));
+  line("getFreeDiskSpace C:\\",
+       EXPORT(getFreeDiskSpace)(env, NULL, newString("C:\\")) > 0 ? "above 0" : "0 or less");
+  static const char* const roots[] = {"Q:\\", NULL};
+  for (int i = 0; i < 2; ++i) {
+    jstring root = roots[i] != NULL ? newString(roots[i]) : NULL;
+    put(roots[i] != NULL ? "-- root Q:\\\n" : "-- root null\n");
+    numberLine("getFreeDiskSpace", EXPORT(getFreeDiskSpace)(env, NULL, root));
+    numberLine("getDriveType", EXPORT(getDriveType)(env, NULL, root));
+    line("getVolumeLabel", textOf(EXPORT(getVolumeLabel)(env, NULL, root)));
+    numberLine("setVolumeLabel", EXPORT(setVolumeLabel)(env, NULL, root, newString("Other")));
+    line("getVolumeSerialNumber", textOf(EXPORT(getVolumeSerialNumber)(env, NULL, root)));
+    numberLine("setCurrentDirectory", EXPORT(setCurrentDirectory)(env, NULL, root));
+  }
   numberLine("getDriveType C:\\", EXPORT(getDriveType)(env, NULL, newString("C:\\")));
-  numberLine("getDriveType Q:\\", EXPORT(getDriveType)(env, NULL, newString("Q:\\")));
-  numberLine("getDriveType null", EXPORT(getDriveType)(env, NULL, NULL));
-  numberLine("setVolumeLabel C:\\ Transcript", EXPORT(setVolumeLabel)(env, NULL, newString("C:\\"),
-                                                                      newString("Transcript")));
+  numberLine("setVolumeLabel C:\\",
+             EXPORT(setVolumeLabel)(env, NULL, newString("C:\\"), newString("Transcript")));
   line("getVolumeLabel C:\\", textOf(EXPORT(getVolumeLabel)(env, NULL, newString("C:\\"))));
-  line("getVolumeLabel Q:\\", textOf(EXPORT(getVolumeLabel)(env, NULL, newString("Q:\\"))));
-  numberLine("setVolumeLabel null", EXPORT(setVolumeLabel)(env, NULL, NULL, NULL));
   shapeLine("getVolumeSerialNumber C:\\", EXPORT(getVolumeSerialNumber)(env, NULL, newString("C:\\")),
             "XXXX-XXXX");
-  line("getVolumeSerialNumber Q:\\", textOf(EXPORT(getVolumeSerialNumber)(env, NULL, newString("Q:\\"))));
   numberLine("setCurrentDirectory C:\\windows",
              EXPORT(setCurrentDirectory)(env, NULL, newString("C:\\windows")));
   line("getCurrentDirectory", textOf(EXPORT(getCurrentDirectory)(env, NULL)));
-  numberLine("setCurrentDirectory C:\\no such folder",
-             EXPORT(setCurrentDirectory)(env, NULL, newString("C:\\no such folder")));
-  numberLine("setCurrentDirectory null", EXPORT(setCurrentDirectory)(env, NULL, NULL));
 }
 
 static void windows(JNIEnv* env) {
-  HWND window = CreateWindowExA(0, "STATIC", "Vantrel transcript", WS_OVERLAPPEDWINDOW | WS_SYSMENU, 0, 0, 300,
-                                200, NULL, NULL, NULL, NULL);
+  HWND window = CreateWindowExA(0, "STATIC", "Vantrel transcript", WS_OVERLAPPEDWINDOW, 0, 0, 300, 200, NULL,
+                                NULL, NULL, NULL);
   jint ours = (jint)(INT_PTR)window;
   line("window", window != NULL ? "made" : "not made");
-  jint found = EXPORT(getHwnd)(env, NULL, newString("Vantrel transcript"));
-  line("getHwnd Vantrel transcript", found == ours ? "ours" : "another");
+  line("getHwnd Vantrel transcript",
+       EXPORT(getHwnd)(env, NULL, newString("Vantrel transcript")) == ours ? "ours" : "another");
   numberLine("getHwnd No such window", EXPORT(getHwnd)(env, NULL, newString("No such window")));
   numberLine("getHwnd null", EXPORT(getHwnd)(env, NULL, NULL));
   line("getActiveWindow", EXPORT(getActiveWindow)(env, NULL) == ours ? "ours" : "not ours");
   line("getForegroundWindow", EXPORT(getForegroundWindow)(env, NULL) == ours ? "ours" : "not ours");
-  for (int target = 0; target < 2; ++target) {
-    jint handle = target == 0 ? ours : 0;
-    put(target == 0 ? "-- our window\n" : "-- window 0\n");
-    numberLine("setWindowMinimized", EXPORT(setWindowMinimized)(env, NULL, handle));
-    numberLine("setWindowMaximized", EXPORT(setWindowMaximized)(env, NULL, handle));
-    numberLine("setWindowRestored", EXPORT(setWindowRestored)(env, NULL, handle));
-    numberLine("setWindowAlwaysOnTop true", EXPORT(setWindowAlwaysOnTop)(env, NULL, handle, JNI_TRUE));
-    numberLine("setWindowAlwaysOnTop false", EXPORT(setWindowAlwaysOnTop)(env, NULL, handle, JNI_FALSE));
-    for (jboolean enabled = JNI_FALSE; enabled <= JNI_TRUE; ++enabled) {
-      put(enabled ? "enabled " : "disabled ");
-      numberLine("setWindowRestoreEnabled", EXPORT(setWindowRestoreEnabled)(env, NULL, handle, enabled));
-      put(enabled ? "enabled " : "disabled ");
-      numberLine("setWindowMoveEnabled", EXPORT(setWindowMoveEnabled)(env, NULL, handle, enabled));
-      put(enabled ? "enabled " : "disabled ");
-      numberLine("setWindowSizeEnabled", EXPORT(setWindowSizeEnabled)(env, NULL, handle, enabled));
-      put(enabled ? "enabled " : "disabled ");
-      numberLine("setWindowMinimizeEnabled", EXPORT(setWindowMinimizeEnabled)(env, NULL, handle, enabled));
-      put(enabled ? "enabled " : "disabled ");
-      numberLine("setWindowMaximizeEnabled", EXPORT(setWindowMaximizeEnabled)(env, NULL, handle, enabled));
+  static const char* const shows[] = {"setWindowMinimized", "setWindowMaximized", "setWindowRestored"};
+  static const char* const switches[] = {"setWindowAlwaysOnTop",     "setWindowRestoreEnabled",
+                                         "setWindowMoveEnabled",     "setWindowSizeEnabled",
+                                         "setWindowMinimizeEnabled", "setWindowMaximizeEnabled"};
+  for (jint handle = ours, pass = 0; pass < 2; handle = 0, ++pass) {
+    put(pass == 0 ? "-- our window\n" : "-- window 0\n");
+    for (size_t i = 0; i < sizeof shows / sizeof *shows; ++i) {
+      numberLine(shows[i], EXPORT_LIKE(setWindowRestored, shows[i])(env, NULL, handle));
+    }
+    for (size_t i = 0; i < sizeof switches / sizeof *switches; ++i) {
+      __typeof__(&Java_quendril_utils_Vantrel_setWindowMoveEnabled) call =
+          EXPORT_LIKE(setWindowMoveEnabled, switches[i]);
+      put(switches[i]);
+      numberLine(" false", call(env, NULL, handle, JNI_FALSE));
+      put(switches[i]);
+      numberLine(" true", call(env, NULL, handle, JNI_TRUE));
     }
   }
   if (window != NULL) DestroyWindow(window);
@@ -445,45 +391,37 @@ static void shellAndIdentity(JNIEnv* env) {
 static void answeredByUs(JNIEnv* env) {
   static const char* const filters[] = {"Text files", "*.txt", "All files", "*.*"};
   put("getOpenSaveFileName open\n");
-  arrayLine("  result", EXPORT(getOpenSaveFileName)(env, NULL, 1, 0, newArray(4, filters), 1, newString("start.txt"),
-                                                    NULL, newString("Pick one"), 0));
+  arrayLine("  result", EXPORT(getOpenSaveFileName)(env, NULL, 1, 0, newArray(4, filters), 1,
+                                                    newString("start.txt"), NULL, newString("Pick one"), 0));
   put("getOpenSaveFileName save\n");
   arrayLine("  result", EXPORT(getOpenSaveFileName)(env, NULL, 2, 0, newArray(4, filters), 2, NULL,
                                                     newString("C:\\windows"), NULL, 0));
   put("getOpenSaveFileName folder\n");
   arrayLine("  result", EXPORT(getOpenSaveFileName)(env, NULL, 3, 0, NULL, 0, NULL, NULL, NULL, 0));
-  arrayLine("getOpenSaveFileName mode 9", EXPORT(getOpenSaveFileName)(env, NULL, 9, 0, NULL, 0, NULL, NULL, NULL, 0));
+  arrayLine("getOpenSaveFileName mode 9",
+            EXPORT(getOpenSaveFileName)(env, NULL, 9, 0, NULL, 0, NULL, NULL, NULL, 0));
   put("SHBrowseForFolder\n");
   line("  result", textOf(EXPORT(SHBrowseForFolder)(env, NULL, 0, 0, 0, 0)));
   numberLine("  item lists freed", folderFrees);
   numberLine("getConsoleChar", EXPORT(getConsoleChar)(env, NULL));
 }
 
-static int endsWith(const char* text, const char* end) {
-  size_t length = 0, endLength = 0;
-  while (text[length] != '\0') ++length;
-  while (end[endLength] != '\0') ++endLength;
-  return length >= endLength && sameText(text + length - endLength, end);
-}
-
-/* Runs this program again to overrun a guarded frame, and says how the
- * copy ended. */
-static void stackGuard(const char* self) {
-  char command[] = "transcript_driver smash";
+/* Runs this program again to overrun a guarded frame; says how it ended. */
+static void stackGuard(char* self) {
+  char command[MAX_PATH + 16] = "\"";
+  copyText(command + 1, MAX_PATH, self);
+  copyText(command + lstrlenA(command), 16, "\" smash");
   STARTUPINFOA startup = {.cb = sizeof startup};
   PROCESS_INFORMATION process;
   DWORD status = 0;
-  if (!CreateProcessA(self, command, NULL, NULL, FALSE, 0, NULL, NULL, &startup, &process)) {
-    put("stack guard: the copy did not start\n");
-    return;
-  }
+  if (!CreateProcessA(self, command, NULL, NULL, FALSE, 0, NULL, NULL, &startup, &process))
+    fail("no copy started");
   WaitForSingleObject(process.hProcess, INFINITE);
   GetExitCodeProcess(process.hProcess, &status);
   CloseHandle(process.hThread);
   CloseHandle(process.hProcess);
   char hex[11] = "0x";
   for (int i = 0; i < 8; ++i) hex[2 + i] = "0123456789ABCDEF"[(status >> (28 - 4 * i)) & 0xF];
-  hex[10] = '\0';
   line("stack guard, exit status after an overrun", hex);
 }
 
@@ -495,16 +433,13 @@ static int run(void) {
   while (length > 0 && path[length - 1] != '\\') --length;
   copyText(path + length, sizeof path - length, "Vantrel.dll");
   library = LoadLibraryA(path);
-  if (library == NULL) {
-    line("cannot load", path);
-    return 2;
-  }
+  if (library == NULL) fail(path);
   JNIEnv* env = standIn();
 
-  if (endsWith(GetCommandLineA(), " smash")) {
+  const char* command = GetCommandLineA();
+  if (lstrlenA(command) > 6 && lstrcmpA(command + lstrlenA(command) - 6, " smash") == 0) {
     replaceImport(library, "kernel32.dll", "GetCurrentDirectoryA", overrunDirectory);
     EXPORT(getCurrentDirectory)(env, NULL);
-    put("the overrun was not caught\n");
     return 1;
   }
 
@@ -524,8 +459,8 @@ static int run(void) {
   shellAndIdentity(env);
   answeredByUs(env);
   numberLine("strings borrowed and not given back", borrows);
-  // The console reader is a global object: its destructor runs among the
-  // DLL's exit handlers and closes the console it opened.
+  /* The console reader is a global object: at unload its destructor, one of
+   * the DLL's exit handlers, closes the console it opened. */
   FreeLibrary(library);
   numberLine("console closes at unload", consoleCloses);
   stackGuard(self);

@@ -68,7 +68,7 @@ __attribute__((no_stack_protector)) static void run_terminators(void) {
 }
 
 __attribute__((no_stack_protector)) BOOL WINAPI DllMainCRTStartup(HINSTANCE instance, DWORD reason,
-                                                                   LPVOID reserved) {
+                                                                  LPVOID reserved) {
   if (reason == DLL_PROCESS_ATTACH) {
     run_constructors();
     if (!DllMain(instance, reason, reserved)) {
@@ -92,10 +92,10 @@ __asm__(
     ".globl __chkstk\n"
     ".p2align 2\n"
     "__chkstk:\n"
-    "  lsl x16, x15, #4\n"        /* bytes still to probe */
+    "  lsl x16, x15, #4\n" /* bytes still to probe */
     "  mov x17, sp\n"
     "1:\n"
-    "  sub x17, x17, #4096\n"     /* the next page down */
+    "  sub x17, x17, #4096\n" /* the next page down */
     "  ldr xzr, [x17]\n"
     "  subs x16, x16, #4096\n"
     "  b.gt 1b\n"
