@@ -9,7 +9,7 @@ HOST := $(BUILD)/host
 FUZZ := $(BUILD)/fuzz
 CMAKE_QUIET := -DCMAKE_RULE_MESSAGES=OFF --log-level=WARNING
 
-.PHONY: all tools dist dlls test host-test wine-test java-test fuzz clean
+.PHONY: all tools dist dlls test host-test wine-test arm64-test java-test fuzz clean
 
 all: dist
 
@@ -38,6 +38,9 @@ host-test: tools
 
 wine-test: dist
 	@scripts/run-tests.sh $(BUILD) 0 $(JOBS) wine
+
+arm64-test: dist
+	@scripts/run-tests.sh $(BUILD) 0 $(JOBS) arm64
 
 java-test: dist
 	@scripts/run-tests.sh $(BUILD) 0 $(JOBS) java
