@@ -9,7 +9,7 @@ HOST := $(BUILD)/host
 FUZZ := $(BUILD)/fuzz
 CMAKE_QUIET := -DCMAKE_RULE_MESSAGES=OFF --log-level=WARNING
 
-.PHONY: all tools dist dlls test host-test wine-test arm64-test java-test fuzz clean
+.PHONY: all tools dist dlls test host-test wine-test arm64-test java-test fuzz bench clean
 
 all: dist
 
@@ -48,6 +48,13 @@ java-test: dist
 # A longer fuzz run: make fuzz FUZZ_SECONDS=3600
 fuzz: tools
 	@scripts/run-tests.sh $(BUILD) $(FUZZ_SECONDS) $(JOBS) fuzz
+
+# The host benchmarks (tests/*/*_bench.cpp), optimised and without
+# sanitizers; not part of `make test`.
+bench: tools
+	@cmake -S . -B $(BUILD)/bench -DVANTREL_BENCH=ON -DCMAKE_BUILD_TYPE=Release $(CMAKE_QUIET) && \
+	  cmake --build $(BUILD)/bench -j $(JOBS) && \
+	  for program in $(BUILD)/bench/*_bench; do $$program; done
 
 clean:
 	rm -rf $(BUILD) dist

@@ -10,8 +10,6 @@ namespace {
 
 // "-2147483648" with the NUL.
 constexpr std::size_t kDecimalSize = 12;
-// Eight digits with the NUL.
-constexpr std::size_t kHexSize = 9;
 
 }  // namespace
 
@@ -39,14 +37,6 @@ TextBuilder& TextBuilder::addDecimal(int value) {
   } while (magnitude != 0);
   if (value < 0) *--first = '-';
   return add(first);
-}
-
-TextBuilder& TextBuilder::addHex(std::uint32_t value, unsigned count) {
-  char digits[kHexSize];
-  if (count > kHexSize - 1) count = kHexSize - 1;
-  putHexDigits(digits, value, count);
-  digits[count] = '\0';
-  return add(digits);
 }
 
 }  // namespace vantrel

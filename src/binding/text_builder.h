@@ -11,7 +11,8 @@ inline constexpr char kHexDigits[16] = {'0', '1', '2', '3', '4', '5', '6', '7',
 
 // Writes the low 4 * `count` bits of `value` at `out` as exactly `count`
 // upper-case hexadecimal digits, the most significant first, and no
-// terminator: the caller has made room for them.
+// terminator: the caller has made room for them. As "%0<count>X" for a
+// value of at most `count` digits.
 inline void putHexDigits(char* out, std::uint32_t value, unsigned count) {
   for (unsigned i = count; i > 0; --i) {
     out[i - 1] = kHexDigits[value & 0xFu];
@@ -30,9 +31,6 @@ class TextBuilder {
   TextBuilder& add(const char* text);
   // As "%d".
   TextBuilder& addDecimal(int value);
-  // As "%0<count>X" for a value of at most `count` digits (count 1 to 8):
-  // only the low `count` digits of a wider value are written.
-  TextBuilder& addHex(std::uint32_t value, unsigned count);
 
  private:
   char* buffer_;

@@ -31,13 +31,11 @@ struct Row {
 std::vector<Row> rows() {
   std::vector<Row> rows;
   for (unsigned byte = 0; byte < 256; ++byte) {
-    rows.push_back({"byte " + std::to_string(byte),
-                    [=](char* t, std::size_t n) { TextBuilder(t, n).addHex(byte, 2); },
-                    [=](char* t, std::size_t n) { std::snprintf(t, n, "%02X", byte); }});
+    // Each position takes all 256 values over the loop.
     const unsigned char node[6] = {
-        static_cast<unsigned char>(byte),      static_cast<unsigned char>(byte ^ 0xFF),
-        static_cast<unsigned char>(byte + 1),  static_cast<unsigned char>(byte * 7),
-        static_cast<unsigned char>(byte >> 1), static_cast<unsigned char>(~byte * 3)};
+        static_cast<unsigned char>(byte),        static_cast<unsigned char>(byte ^ 0xFF),
+        static_cast<unsigned char>(byte + 1),    static_cast<unsigned char>(byte * 7),
+        static_cast<unsigned char>(byte ^ 0x5A), static_cast<unsigned char>(~byte * 3)};
     rows.push_back({"node " + std::to_string(byte),
                     [=](char* t, std::size_t n) {
                       unsigned char identifier[vantrel::kIdentifierSize] = {};
