@@ -18,7 +18,15 @@ have_cmd javac || need+=(openjdk-17-jdk-headless)
 have_cmd jar || need+=(openjdk-17-jdk-headless)
 have_cmd clang-14 || need+=(clang-14)
 have_pkg libclang-rt-14-dev || need+=(libclang-rt-14-dev)
+# The ARM64 DLL: clang's linker, and llvm's dlltool and windres.
+have_cmd ld.lld-14 || need+=(lld-14)
+have_cmd llvm-dlltool-14 || need+=(llvm-14)
+have_cmd llvm-windres-14 || need+=(llvm-14)
+# Its test: an arm64 Debian tree with Wine, run by qemu.
+have_cmd mmdebstrap || need+=(mmdebstrap)
+have_cmd qemu-aarch64-static || need+=(qemu-user-static)
 [ -f /usr/src/googletest/CMakeLists.txt ] || need+=(googletest)
+have_pkg libbenchmark-dev || need+=(libbenchmark-dev)
 have_cmd xvfb-run || need+=(xvfb)
 have_cmd xauth || need+=(xauth)
 have_cmd python3 || need+=(python3)
@@ -26,6 +34,10 @@ have_cmd wine || need+=(wine)
 have_pkg wine32:i386 || need+=(wine32:i386)
 have_pkg wine64 || need+=(wine64)
 [ -f /usr/share/java/junit-platform-console-standalone.jar ] || need+=(junit5)
+[ -f /usr/share/java/eclipse-osgi.jar ] || need+=(libeclipse-osgi-java)
+# No JDK of 24 or later: Debian 12 has none, and Debian 13's openjdk-25
+# needs its newer C library, which would replace the system's. The test of
+# a quiet start on Java 24+ uses one where installed and is skipped elsewhere.
 
 if [ ${#need[@]} -eq 0 ]; then
   exit 0

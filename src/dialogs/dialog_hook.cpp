@@ -4,11 +4,11 @@
 #include <commdlg.h>
 #include <dlgs.h>
 
-#include <cstdio>
 #include <cstring>
 
 #include "binding/bounded_text.h"
 #include "binding/buffer_sizes.h"
+#include "binding/text_builder.h"
 #include "dialogs/centring.h"
 #include "dialogs/dialog_record.h"
 #include "dialogs/extension_rule.h"
@@ -95,16 +95,14 @@ int showOverDialog(HWND dialog, const char* text, UINT type) {
 // not the default: the question can destroy a file.
 bool mayReplace(HWND dialog, const char* name) {
   HookText question;
-  std::snprintf(question, sizeof question, "%s already exists.\nDo you want to replace it?", name);
+  TextBuilder(question, sizeof question).add(name).add(" already exists.\nDo you want to replace it?");
   return showOverDialog(dialog, question, MB_YESNO | MB_ICONWARNING | MB_DEFBUTTON2) == IDYES;
 }
 
 // Tells the user why the name `name` is refused: the name, then `reason`.
 void tellRefused(HWND dialog, const char* name, const char* reason) {
   HookText text;
-  copyBounded(text, sizeof text, name);
-  const std::size_t length = std::strlen(text);
-  copyBounded(text + length, sizeof text - length, reason);
+  TextBuilder(text, sizeof text).add(name).add(reason);
   showOverDialog(dialog, text, MB_OK | MB_ICONWARNING);
 }
 
