@@ -55,21 +55,24 @@ check_no_printf() {
 # no-execute data (NX_COMPAT), no link time stamp and no ADVAPI32 import
 # (the stack guard is seeded without it); each debug DLL, whose symbols name
 # the call targets, calls __stack_chk_fail (i686 symbols carry an extra
-# leading underscore).
+# leading underscore). GNU objdump does not read ARM64 PE files: LLVM's
+# does, in the same layout.
 check_hardening() {
-  local tree dll headers flag calls
-  for tree in win32 win64; do
+  local tree dll headers flag calls dump
+  for tree in win32 win64 arm64; do
     local flags=(DYNAMIC_BASE NX_COMPAT)
-    [ "$tree" = win64 ] && flags+=(HIGH_ENTROPY_VA)
+    [ "$tree" = win32 ] || flags+=(HIGH_ENTROPY_VA)
+    dump=objdump
+    [ "$tree" = arm64 ] && dump=llvm-objdump-14
     for dll in "$build/$tree/bin/Vantrel.dll" "$build/$tree/bin/debug/Vantrel.dll"; do
-      headers=$(TZ=UTC objdump -p "$dll") || { fail "$dll cannot be read"; continue; }
+      headers=$(TZ=UTC "$dump" -p "$dll") || { fail "$dll cannot be read"; continue; }
       for flag in "${flags[@]}"; do
         grep -qE "^[[:space:]]+$flag\$" <<<"$headers" || fail "$dll lacks $flag"
       done
       grep -qE '^Time/Date[[:space:]]+Thu Jan  1 00:00:00 1970$' <<<"$headers" || fail "$dll has a link time stamp"
       grep -qiE 'DLL Name: advapi32\.dll' <<<"$headers" && fail "$dll imports ADVAPI32"
     done
-    calls=$(objdump -d "$dll" | grep -cE 'call .*<_?__stack_chk_fail>')
+    calls=$("$dump" -d "$dll" | grep -cE '(call|bl)[[:space:]].*<_?__stack_chk_fail>')
     if [ "$calls" -gt 0 ]; then
       echo "  $tree: ${flags[*]}, no time stamp, no ADVAPI32, $calls stack checks"
     else
