@@ -19,13 +19,12 @@ class FakeLoadStep implements LoadStep {
     private static final Map<String, FakeLoadStep> HOLDERS = new ConcurrentHashMap<>();
 
     final List<String> loads = new ArrayList<>();
-    final List<String> libraryLoads = new ArrayList<>();
     /** Refusals as Windows gives them while a scanner has the file open. */
     int inUseRefusals;
     /** Refuses every path with a character outside ASCII. */
     boolean asciiOnly;
-    /** Whether a library of the asked name is on java.library.path. */
-    boolean onLibraryPath;
+    /** Refuses every path under this folder, as application control refuses a folder it does not allow. */
+    String refusedUnder;
 
     @Override
     public void load(String absolutePath) {
@@ -49,17 +48,13 @@ class FakeLoadStep implements LoadStep {
         if (asciiOnly && !absolutePath.chars().allMatch(c -> c < 0x80)) {
             throw new UnsatisfiedLinkError(absolutePath + ": The specified module could not be found");
         }
+        if (refusedUnder != null && absolutePath.startsWith(refusedUnder)) {
+            throw new UnsatisfiedLinkError(absolutePath + ": This program is blocked by group policy."
+                    + " For more information, contact your system administrator");
+        }
         FakeLoadStep holder = HOLDERS.putIfAbsent(absolutePath, this);
         if (holder != null && holder != this) {
             throw new UnsatisfiedLinkError("Native Library " + absolutePath + " already loaded in another classloader");
-        }
-    }
-
-    @Override
-    public void loadLibrary(String name) {
-        libraryLoads.add(name);
-        if (!onLibraryPath) {
-            throw new UnsatisfiedLinkError("no " + name + " in java.library.path");
         }
     }
 }
