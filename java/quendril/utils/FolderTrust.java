@@ -19,7 +19,6 @@ import java.nio.file.attribute.PosixFilePermission;
 import java.nio.file.attribute.PosixFilePermissions;
 import java.nio.file.attribute.UserPrincipal;
 import java.util.ArrayList;
-import java.util.Arrays;
 import java.util.Collections;
 import java.util.EnumSet;
 import java.util.LinkedHashSet;
@@ -51,6 +50,8 @@ final class FolderTrust {
 
     private final Properties properties;
     private Set<UserPrincipal> trusted;
+    /** Those of the trusted who may change the user's home folder: the user, and on Windows SYSTEM and Administrators. */
+    private Set<UserPrincipal> homeChangers;
     private UserPrincipal user;
 
     FolderTrust(Properties properties) {
@@ -140,7 +141,8 @@ final class FolderTrust {
             return new FileAttribute<?>[0];
         }
         final List<AclEntry> entries = new ArrayList<>();
-        for (UserPrincipal principal : trusted(fileSystem)) {
+        trusted(fileSystem);
+        for (UserPrincipal principal : homeChangers) {
             entries.add(AclEntry.newBuilder().setType(AclEntryType.ALLOW).setPrincipal(principal)
                     .setPermissions(AclEntryPermission.values())
                     .setFlags(AclEntryFlag.FILE_INHERIT, AclEntryFlag.DIRECTORY_INHERIT).build());
@@ -160,27 +162,33 @@ final class FolderTrust {
 
     private synchronized Set<UserPrincipal> trusted(FileSystem fileSystem) {
         if (trusted == null) {
-            Set<UserPrincipal> found = new LinkedHashSet<>();
+            trusted = new LinkedHashSet<>();
             UserPrincipal self = user(fileSystem);
             if (self != null) {
-                found.add(self);
+                trusted.add(self);
             }
-            for (String key : Arrays.asList("user.home", "java.home")) {
-                try {
-                    Path folder = Paths.get(properties.getProperty(key, ""));
-                    if (folder.isAbsolute() && Files.exists(folder)) {
-                        found.add(Files.getOwner(folder));
-                        if (supports(folder, "acl")) {
-                            found.addAll(changers(folder));
-                        }
-                    }
-                } catch (IOException | InvalidPathException | SecurityException | UnsupportedOperationException e) {
-                    // That folder names nobody.
-                }
-            }
-            trusted = found;
+            trusted.addAll(changersOf("user.home"));
+            homeChangers = new LinkedHashSet<>(trusted);
+            trusted.addAll(changersOf("java.home"));
         }
         return trusted;
+    }
+
+    /** The owner of the folder named by a system property and, on Windows, whoever its ACL lets change it. */
+    private Set<UserPrincipal> changersOf(String key) {
+        Set<UserPrincipal> found = new LinkedHashSet<>();
+        try {
+            Path folder = Paths.get(properties.getProperty(key, ""));
+            if (folder.isAbsolute() && Files.exists(folder)) {
+                found.add(Files.getOwner(folder));
+                if (supports(folder, "acl")) {
+                    found.addAll(changers(folder));
+                }
+            }
+        } catch (IOException | InvalidPathException | SecurityException | UnsupportedOperationException e) {
+            // That folder names nobody.
+        }
+        return found;
     }
 
     private synchronized UserPrincipal user(FileSystem fileSystem) {
