@@ -137,11 +137,11 @@ final class FolderTrust {
             return new FileAttribute<?>[] {PosixFilePermissions.asFileAttribute(
                     PosixFilePermissions.fromString("rwx------"))};
         }
-        if (!views.contains("acl")) {
+        trusted(fileSystem);
+        if (!views.contains("acl") || homeChangers.isEmpty()) {
             return new FileAttribute<?>[0];
         }
         final List<AclEntry> entries = new ArrayList<>();
-        trusted(fileSystem);
         for (UserPrincipal principal : homeChangers) {
             entries.add(AclEntry.newBuilder().setType(AclEntryType.ALLOW).setPrincipal(principal)
                     .setPermissions(AclEntryPermission.values())

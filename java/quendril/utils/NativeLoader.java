@@ -196,6 +196,7 @@ final class NativeLoader {
             HeldFile held = HeldFile.openIfMatches(file, hash);
             if (held == null) {
                 attempts.note("beside the jar: " + file + ": its SHA-256 differs from the jar's copy");
+                log.say("beside the jar: " + file + " differs from the jar's copy: passed over");
                 return null;
             }
             log.say("beside the jar: " + file + " equals the jar's copy");

@@ -8,8 +8,10 @@ import java.io.IOException;
 import java.lang.reflect.Proxy;
 import java.nio.channels.FileChannel;
 import java.nio.file.Files;
+import java.nio.file.LinkOption;
 import java.nio.file.Path;
 import java.nio.file.StandardOpenOption;
+import java.nio.file.attribute.BasicFileAttributeView;
 import java.nio.file.attribute.BasicFileAttributes;
 import java.nio.file.attribute.FileTime;
 import java.util.Arrays;
@@ -145,7 +147,10 @@ class CacheSweepTest {
         Files.createSymbolicLink(links.resolve("vantrel-5"), outside);
         Files.createSymbolicLink(links.resolve("1.0.0.0-0123456789abcdef"), outside);
 
-        Files.setLastModifiedTime(outside, MONTH_AGO);
+        for (String link : new String[] {"vantrel-5", "1.0.0.0-0123456789abcdef"}) {
+            Files.getFileAttributeView(links.resolve(link), BasicFileAttributeView.class, LinkOption.NOFOLLOW_LINKS)
+                    .setTimes(MONTH_AGO, null, null);
+        }
         sweep().sweepCache(links);
         sweep().sweepPrivate(links);
 
