@@ -91,17 +91,7 @@ final class NativeLoader {
         LoadAttempts attempts = new LoadAttempts(step, log, retryPausesMillis);
         String explicit = property(LoaderNames.LIBRARY_PROPERTY);
         if (explicit != null) {
-            String note = LoaderNames.LIBRARY_PROPERTY + " is set, so nothing else was tried";
-            try {
-                Path file = Paths.get(explicit).toAbsolutePath();
-                log.say("candidate: " + file + " (" + LoaderNames.LIBRARY_PROPERTY + "), nothing else");
-                if (loadByHeader(platform, attempts, file, LoaderNames.LIBRARY_PROPERTY)) {
-                    return file.toString();
-                }
-            } catch (InvalidPathException e) {
-                attempts.note(LoaderNames.LIBRARY_PROPERTY + "=" + explicit + ": " + e.getMessage());
-            }
-            throw attempts.failure(platform, note);
+            return loadExplicit(platform, attempts, explicit);
         }
         if ("false".equalsIgnoreCase(property(LoaderNames.EXTRACT_PROPERTY))) {
             return loadFromLibraryPath(platform, attempts, LoaderNames.EXTRACT_PROPERTY + "=false");
@@ -120,14 +110,29 @@ final class NativeLoader {
         String hash = Sha256.hex(dll);
         log.say("the jar's " + resource + ": " + dll.length + " bytes, SHA-256 " + hash);
         String loaded = loadBesideJar(platform, attempts, hash);
-        if (loaded != null) {
-            return loaded;
+        return loaded != null ? loaded : loadFromPlaces(platform, attempts, dll, hash);
+    }
+
+    private String loadExplicit(Platform platform, LoadAttempts attempts, String name) {
+        try {
+            Path file = Paths.get(name).toAbsolutePath();
+            log.say("candidate: " + file + " (" + LoaderNames.LIBRARY_PROPERTY + "), nothing else");
+            if (loadByHeader(platform, attempts, file, LoaderNames.LIBRARY_PROPERTY)) {
+                return file.toString();
+            }
+        } catch (InvalidPathException e) {
+            attempts.note(LoaderNames.LIBRARY_PROPERTY + "=" + name + ": " + e.getMessage());
         }
+        throw attempts.failure(platform, LoaderNames.LIBRARY_PROPERTY + " is set, so nothing else was tried");
+    }
+
+    /** Loads the jar's copy from the first of the user's places that serves, then sweeps them. */
+    private String loadFromPlaces(Platform platform, LoadAttempts attempts, byte[] dll, String hash) {
         List<Path> places = folders.places();
         try {
             PlaceCopies copies = new PlaceCopies(folders, trust, log, retryPausesMillis);
             for (Path place : places) {
-                loaded = loadInPlace(attempts, copies, dll, hash, place);
+                String loaded = loadInPlace(attempts, copies, dll, hash, place);
                 if (loaded != null) {
                     return loaded;
                 }

@@ -2,11 +2,13 @@ package quendril.utils;
 
 import java.io.IOException;
 import java.nio.file.Files;
+import java.nio.file.Path;
 import java.nio.file.Paths;
 import java.util.ArrayList;
 import java.util.List;
 import java.util.Map;
 import java.util.concurrent.ConcurrentHashMap;
+import java.util.stream.Stream;
 
 /**
  * Stands in for the JVM's load step on any platform. Like the JVM, it ties
@@ -14,6 +16,9 @@ import java.util.concurrent.ConcurrentHashMap;
  * to any other; each instance plays one class loader.
  */
 class FakeLoadStep implements LoadStep {
+
+    /** Linux's list of this process's open files. */
+    private static final Path PROCESS_FILES = Paths.get("/proc/self/fd");
 
     /** Which instance (class loader) holds each loaded file, for the whole test JVM. */
     private static final Map<String, FakeLoadStep> HOLDERS = new ConcurrentHashMap<>();
@@ -31,6 +36,9 @@ class FakeLoadStep implements LoadStep {
         loads.add(absolutePath);
         if (!Paths.get(absolutePath).isAbsolute()) {
             throw new UnsatisfiedLinkError("Expecting an absolute path of the library: " + absolutePath);
+        }
+        if (Files.isDirectory(PROCESS_FILES) && !isOpen(absolutePath)) {
+            throw new AssertionError(absolutePath + " is loaded without being held open since its check");
         }
         try {
             byte[] bytes = Files.readAllBytes(Paths.get(absolutePath));
@@ -55,6 +63,21 @@ class FakeLoadStep implements LoadStep {
         FakeLoadStep holder = HOLDERS.putIfAbsent(absolutePath, this);
         if (holder != null && holder != this) {
             throw new UnsatisfiedLinkError("Native Library " + absolutePath + " already loaded in another classloader");
+        }
+    }
+
+    /** Whether this process has {@code path} open (on Linux; false elsewhere). */
+    static boolean isOpen(String path) {
+        try (Stream<Path> files = Files.list(PROCESS_FILES)) {
+            return files.anyMatch(fd -> {
+                try {
+                    return Files.readSymbolicLink(fd).toString().equals(path);
+                } catch (IOException e) {
+                    return false;
+                }
+            });
+        } catch (IOException e) {
+            return false;
         }
     }
 }

@@ -105,6 +105,7 @@ class NativeLoaderTest {
         assertEquals(expected.toString(), loaded);
         assertArrayEquals(dll, Files.readAllBytes(expected));
         assertEquals(Collections.singletonList(loaded), step.loads);
+        assertFalse(FakeLoadStep.isOpen(loaded), "held only until loaded");
         assertEquals(java.util.Arrays.asList("Vantrel.dll", "Vantrel.lock"), names(expected.getParent()),
                 "no partial file is left beside the DLL");
         assertTrue(debugText().contains("SHA-256"), debugText());
