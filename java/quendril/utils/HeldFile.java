@@ -9,6 +9,7 @@ import java.nio.file.LinkOption;
 import java.nio.file.OpenOption;
 import java.nio.file.Path;
 import java.nio.file.StandardOpenOption;
+import java.nio.file.attribute.BasicFileAttributes;
 import java.util.ArrayList;
 import java.util.List;
 
@@ -57,6 +58,10 @@ final class HeldFile implements Closeable {
 
     /** Opens {@code file} (not through a link) and reads it whole. */
     static HeldFile open(Path file) throws IOException {
+        BasicFileAttributes attributes = Files.readAttributes(file, BasicFileAttributes.class, LinkOption.NOFOLLOW_LINKS);
+        if (!FolderTrust.isPlainFile(attributes)) {
+            throw new IOException(file + " is not a plain file (a link, junction or folder is not followed)");
+        }
         List<OpenOption> options = new ArrayList<>();
         options.add(StandardOpenOption.READ);
         options.add(LinkOption.NOFOLLOW_LINKS);

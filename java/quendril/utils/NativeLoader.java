@@ -146,18 +146,25 @@ final class NativeLoader {
         }
     }
 
-    /** Loads the first {@code Vantrel.dll} along the boot, then the user library path, as the JVM would find it. */
+    /**
+     * Loads the first {@code Vantrel.dll} along the boot, then the user
+     * library path, as the JVM would find it, except in the current folder
+     * (an empty or relative entry), from which Windows' search for a bare
+     * name would take anyone's file.
+     */
     private String loadFromLibraryPath(Platform platform, LoadAttempts attempts, String why) {
         String separator = properties.getProperty("path.separator", ";");
         for (String key : new String[] {"sun.boot.library.path", "java.library.path"}) {
             for (String folder : properties.getProperty(key, "").split(Pattern.quote(separator))) {
                 Path file;
                 try {
-                    file = Paths.get(folder.isEmpty() ? "." : folder, LoaderNames.FILE_NAME).toAbsolutePath();
+                    file = Paths.get(folder).resolve(LoaderNames.FILE_NAME);
                 } catch (InvalidPathException e) {
                     continue; // not a folder the JVM searches either
                 }
-                if (Files.exists(file, LinkOption.NOFOLLOW_LINKS)) {
+                if (!file.isAbsolute()) {
+                    log.say(key + ": \"" + folder + "\" is not searched (the current folder)");
+                } else if (Files.exists(file, LinkOption.NOFOLLOW_LINKS)) {
                     log.say("candidate: " + file + " on " + key + " (" + why + ")");
                     if (loadByHeader(platform, attempts, file, key)) {
                         return file.toString();

@@ -191,6 +191,7 @@ class NativeLoaderTest {
         "x86     | not PE        | not a PE file (no MZ header)",
         "x86     | truncated     | a damaged PE file",
         "x86     | missing       | cannot be read",
+        "x86     | link          | is not a plain file",
     })
     void theNamedLibraryIsCheckedThenLoadedAndNothingElse(String arch, String kind, String refusal)
             throws IOException {
@@ -205,6 +206,8 @@ class NativeLoaderTest {
             Files.write(mine, "PK not a DLL".getBytes(StandardCharsets.US_ASCII));
         } else if (kind.equals("truncated")) {
             Files.write(mine, java.util.Arrays.copyOf(dll("win32-x86"), 1024));
+        } else if (kind.equals("link")) {
+            Files.createSymbolicLink(mine, Files.write(scratch.resolve("Real.dll"), dll("win32-x86")));
         }
         Properties properties = windows(arch);
         properties.setProperty(LoaderNames.LIBRARY_PROPERTY, mine.toString());
