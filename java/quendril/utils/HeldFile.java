@@ -1,6 +1,7 @@
 package quendril.utils;
 
 import java.io.Closeable;
+import java.io.FileInputStream;
 import java.io.IOException;
 import java.nio.ByteBuffer;
 import java.nio.channels.FileChannel;
@@ -26,7 +27,8 @@ final class HeldFile implements Closeable {
     /**
      * Windows' sharing options ({@code com.sun.nio.file.ExtendedOpenOption}),
      * looked up by name so that the loader needs no module beyond
-     * {@code java.base}; empty where the JDK lacks them.
+     * {@code java.base}; empty where the JDK lacks them or its module graph
+     * does not hold {@code jdk.unsupported} (a jlinked runtime without it).
      */
     private static final List<OpenOption> DENY_WRITE_AND_DELETE = sharingOptions("NOSHARE_WRITE", "NOSHARE_DELETE");
 
@@ -62,18 +64,25 @@ final class HeldFile implements Closeable {
         if (!FolderTrust.isPlainFile(attributes)) {
             throw new IOException(file + " is not a plain file (a link, junction or folder is not followed)");
         }
-        List<OpenOption> options = new ArrayList<>();
-        options.add(StandardOpenOption.READ);
-        options.add(LinkOption.NOFOLLOW_LINKS);
-        options.addAll(DENY_WRITE_AND_DELETE);
         FileChannel channel;
-        boolean guarded = !DENY_WRITE_AND_DELETE.isEmpty();
-        try {
-            channel = FileChannel.open(file, options.toArray(new OpenOption[0]));
-        } catch (UnsupportedOperationException e) {
-            // A file system without sharing modes.
-            channel = FileChannel.open(file, StandardOpenOption.READ, LinkOption.NOFOLLOW_LINKS);
+        boolean guarded = true;
+        if (DENY_WRITE_AND_DELETE.isEmpty()) {
+            // Without them (a JDK whose module graph lacks jdk.unsupported),
+            // Windows opens a FileInputStream sharing reading and writing
+            // only: the file cannot be deleted or renamed while held.
+            channel = new FileInputStream(file.toFile()).getChannel();
             guarded = false;
+        } else {
+            List<OpenOption> options = new ArrayList<>(DENY_WRITE_AND_DELETE);
+            options.add(StandardOpenOption.READ);
+            options.add(LinkOption.NOFOLLOW_LINKS);
+            try {
+                channel = FileChannel.open(file, options.toArray(new OpenOption[0]));
+            } catch (UnsupportedOperationException e) {
+                // A file system without sharing modes.
+                channel = FileChannel.open(file, StandardOpenOption.READ, LinkOption.NOFOLLOW_LINKS);
+                guarded = false;
+            }
         }
         try {
             long size = channel.size();
