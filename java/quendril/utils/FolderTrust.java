@@ -50,7 +50,7 @@ final class FolderTrust {
 
     private final Properties properties;
     private Set<UserPrincipal> trusted;
-    /** Those of the trusted who may change the user's home folder: the user, and on Windows SYSTEM and Administrators. */
+    /** The user and whoever may change the home folder (on Windows SYSTEM and Administrators). */
     private Set<UserPrincipal> homeChangers;
     private UserPrincipal user;
 

@@ -60,8 +60,8 @@ final class HeldFile implements Closeable {
 
     /** Opens {@code file} (not through a link) and reads it whole. */
     static HeldFile open(Path file) throws IOException {
-        BasicFileAttributes attributes = Files.readAttributes(file, BasicFileAttributes.class, LinkOption.NOFOLLOW_LINKS);
-        if (!FolderTrust.isPlainFile(attributes)) {
+        BasicFileAttributes read = Files.readAttributes(file, BasicFileAttributes.class, LinkOption.NOFOLLOW_LINKS);
+        if (!FolderTrust.isPlainFile(read)) {
             throw new IOException(file + " is not a plain file (a link, junction or folder is not followed)");
         }
         FileChannel channel;

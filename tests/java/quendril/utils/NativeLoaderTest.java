@@ -59,7 +59,7 @@ class NativeLoaderTest {
         environment.put("LOCALAPPDATA", scratch.resolve("local").toString());
     }
 
-    /** The properties of a Windows JVM of this architecture, with the cache and temporary folder in the scratch folder. */
+    /** The properties of a Windows JVM of this architecture, its folders in the scratch folder. */
     private Properties windows(String arch) {
         Properties properties = new Properties();
         properties.setProperty("os.name", "Windows 10");
@@ -284,7 +284,7 @@ class NativeLoaderTest {
 
         step.refusedUnder = scratch.toString();
         UnsatisfiedLinkError error = assertThrows(UnsatisfiedLinkError.class, () -> loader(windows("amd64")).load());
-        for (String seen : new String[] {cache.toString(), scratch.resolve("local").toString(), "blocked by group policy",
+        for (String seen : new String[] {cache.toString(), scratch.resolve("local").toString(), "group policy",
             "quendril.vantrel.cache", "quendril.vantrel.library", "win32-x86-64/Vantrel.dll beside the jar in "
                 + jarFolder}) {
             assertTrue(error.getMessage().contains(seen), seen + " in " + error.getMessage());
