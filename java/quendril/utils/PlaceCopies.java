@@ -2,7 +2,9 @@ package quendril.utils;
 
 import java.io.IOException;
 import java.nio.file.AtomicMoveNotSupportedException;
+import java.nio.file.FileAlreadyExistsException;
 import java.nio.file.Files;
+import java.nio.file.LinkOption;
 import java.nio.file.Path;
 import java.nio.file.StandardCopyOption;
 import java.nio.file.StandardOpenOption;
@@ -102,29 +104,51 @@ final class PlaceCopies {
         }
     }
 
+    /**
+     * Puts the whole copy at {@code partial} in place. A good copy already
+     * there, perhaps another process's that it is loading, stays as it is;
+     * only a damaged or altered one is replaced.
+     */
     private void moveIntoPlace(Path partial, Path target, String hash) throws IOException {
         for (int attempt = 0;; attempt++) {
+            HeldFile theirs = HeldFile.openIfMatches(target, hash);
+            if (theirs != null) {
+                theirs.close();
+                return;
+            }
             try {
-                try {
-                    Files.move(partial, target, StandardCopyOption.REPLACE_EXISTING, StandardCopyOption.ATOMIC_MOVE);
-                } catch (AtomicMoveNotSupportedException e) {
-                    Files.move(partial, target, StandardCopyOption.REPLACE_EXISTING);
+                if (Files.exists(target, LinkOption.NOFOLLOW_LINKS)) {
+                    try {
+                        Files.move(partial, target, StandardCopyOption.REPLACE_EXISTING,
+                                StandardCopyOption.ATOMIC_MOVE);
+                    } catch (AtomicMoveNotSupportedException e) {
+                        Files.move(partial, target, StandardCopyOption.REPLACE_EXISTING);
+                    }
+                } else if (!linked(partial, target)) {
+                    Files.move(partial, target);
                 }
                 return;
             } catch (IOException e) {
-                // Another process may have put a good copy there and hold it
-                // loaded: it serves as well as ours.
-                HeldFile theirs = HeldFile.openIfMatches(target, hash);
-                if (theirs != null) {
-                    theirs.close();
-                    return;
-                }
+                // Another process came first (its copy is judged above), or
+                // Windows holds the file for a moment.
                 if (attempt == retryPausesMillis.length) {
                     throw e;
                 }
-                log.say("moving " + partial + " into place failed (" + e + "); trying again");
+                log.say("putting " + partial + " in place failed (" + e + "); trying again");
                 LoadAttempts.pause(retryPausesMillis[attempt]);
             }
+        }
+    }
+
+    /** Gives {@code partial} the new name {@code target}; false where the file system has no hard links. */
+    private static boolean linked(Path partial, Path target) throws IOException {
+        try {
+            Files.createLink(target, partial);
+            return true;
+        } catch (FileAlreadyExistsException e) {
+            throw e;
+        } catch (IOException | UnsupportedOperationException e) {
+            return false;
         }
     }
 }
