@@ -37,11 +37,8 @@ final class LoaderNames {
     private LoaderNames() {
     }
 
-    /**
-     * The version of this jar, which its DLLs' version records state. A
-     * compile-time constant: reading it does not initialise {@link Vantrel}.
-     */
+    /** The version of this jar, which its DLLs' version records state. */
     static String jarVersion() {
-        return Vantrel.VERSION;
+        return VantrelVersion.TEXT;
     }
 }
