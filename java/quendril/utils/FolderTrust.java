@@ -85,6 +85,10 @@ final class FolderTrust {
                 return path + " belongs to " + owner.getName();
             }
             if (supports(path, "acl")) {
+                if (Files.getFileAttributeView(path, AclFileAttributeView.class, NO_LINKS).getAcl().isEmpty()) {
+                    // What Java shows of a missing (null) ACL, which lets everyone in.
+                    return path + " has no access list";
+                }
                 for (UserPrincipal other : changers(path)) {
                     if (!principals.contains(other)) {
                         return other.getName() + " may change " + path;
@@ -216,7 +220,12 @@ final class FolderTrust {
         return found;
     }
 
+    /** Whether the volume of {@code path} keeps that view's rights (a FAT drive on Windows keeps no ACL). */
     private static boolean supports(Path path, String view) {
-        return path.getFileSystem().supportedFileAttributeViews().contains(view);
+        try {
+            return Files.getFileStore(path).supportsFileAttributeView(view);
+        } catch (IOException | SecurityException e) {
+            return false;
+        }
     }
 }
