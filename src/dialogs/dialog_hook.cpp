@@ -4,11 +4,11 @@
 #include <commdlg.h>
 #include <dlgs.h>
 
-#include <cstdio>
 #include <cstring>
 
 #include "binding/bounded_text.h"
 #include "binding/buffer_sizes.h"
+#include "binding/text_builder.h"
 #include "dialogs/centring.h"
 #include "dialogs/dialog_record.h"
 
@@ -85,7 +85,7 @@ void showFolder(HWND dialog) {
 // replaced, as the platform asks about a typed name. True for Yes.
 bool mayReplace(HWND dialog, const char* name) {
   HookText question;
-  std::snprintf(question, sizeof question, "%s already exists.\nDo you want to replace it?", name);
+  TextBuilder(question, sizeof question).add(name).add(" already exists.\nDo you want to replace it?");
   // The dialog's own title; without one, the platform's default caption.
   HookText caption = {};
   GetWindowTextA(dialog, caption, sizeof caption);

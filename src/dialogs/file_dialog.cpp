@@ -2,7 +2,6 @@
 // Declared in terms of windows.h, so after it.
 #include <commdlg.h>
 
-#include <cstdio>
 #include <cstring>
 
 #include "binding/borrowed_string.h"
@@ -10,6 +9,7 @@
 #include "binding/buffer_sizes.h"
 #include "binding/platform_values.h"
 #include "binding/string_array.h"
+#include "binding/text_builder.h"
 #include "dialogs/dialog_hook.h"
 #include "dialogs/dialog_record.h"
 #include "dialogs/filter_list.h"
@@ -45,17 +45,16 @@ constexpr std::size_t kNumberSize = 80;
 // long one brings some comdlg32 builds down), so the dialog does not get it.
 bool fitsTheDialog(const char* directory) { return strnlen(directory, MAX_PATH) < MAX_PATH; }
 
-// A debugger output line: the label, then the text or number. The formats
-// stay literal so that the compiler checks every argument.
+// A debugger output line: the label, then the text or number.
 void writeDebugLine(const char* label, const char* text) {
   char line[kDebugLineSize];
-  std::snprintf(line, sizeof line, "%s%s\n", label, text);
+  vantrel::TextBuilder(line, sizeof line).add(label).add(text).add("\n");
   OutputDebugStringA(line);
 }
 
 void writeDebugLine(const char* label, int number) {
   char line[kDebugLineSize];
-  std::snprintf(line, sizeof line, "%s%d\n", label, number);
+  vantrel::TextBuilder(line, sizeof line).add(label).addDecimal(number).add("\n");
   OutputDebugStringA(line);
 }
 
@@ -109,7 +108,7 @@ jobjectArray resultArray(JNIEnv* env, const OPENFILENAMEA& record) {
     name += std::strlen(name) + 1;
   }
   char number[kNumberSize];
-  std::snprintf(number, sizeof number, "%d", static_cast<int>(record.nFilterIndex));
+  vantrel::TextBuilder(number, sizeof number).addDecimal(static_cast<int>(record.nFilterIndex));
   if (!vantrel::setStringElement(env, result, count, number)) return nullptr;
   return result;
 }

@@ -1,9 +1,18 @@
 #include "drives/volume_numbers.h"
 
-#include <cstdio>
 #include <limits>
 
+#include "binding/bounded_text.h"
+#include "binding/text_builder.h"
+
 namespace vantrel {
+
+namespace {
+
+// "1A2B-3C4D" with the NUL.
+constexpr std::size_t kSerialTextSize = 10;
+
+}  // namespace
 
 std::int64_t freeSpaceBytes(std::uint32_t freeClusters, std::uint32_t sectorsPerCluster,
                             std::uint32_t bytesPerSector) {
@@ -20,8 +29,13 @@ std::int64_t freeSpaceBytes(std::uint32_t freeClusters, std::uint32_t sectorsPer
 
 void formatSerialNumber(std::uint32_t serial, char* text, std::size_t capacity) {
   if (text == nullptr || capacity == 0) return;
-  std::snprintf(text, capacity, "%04X-%04X", static_cast<unsigned>(serial >> 16),
-                static_cast<unsigned>(serial & 0xFFFFu));
+  // Built whole through the digit table, then cut to the buffer.
+  char whole[kSerialTextSize];
+  putHexDigits(whole, serial >> 16, 4);
+  whole[4] = '-';
+  putHexDigits(whole + 5, serial, 4);
+  whole[kSerialTextSize - 1] = '\0';
+  copyBounded(text, capacity, whole);
 }
 
 }  // namespace vantrel

@@ -1,6 +1,6 @@
 #include "identity/node_text.h"
 
-#include <cstdio>
+#include "binding/text_builder.h"
 
 namespace vantrel {
 
@@ -9,9 +9,13 @@ bool formatNode(const unsigned char (&identifier)[kIdentifierSize], char* text, 
     if (capacity != 0) text[0] = '\0';
     return false;
   }
+  // Written in place: the whole text fits, as checked above.
   const unsigned char* node = identifier + 10;
-  std::snprintf(text, capacity, "%02X:%02X:%02X:%02X:%02X:%02X", node[0], node[1], node[2], node[3], node[4],
-                node[5]);
+  for (std::size_t i = 0; i < 6; ++i) {
+    putHexDigits(text + 3 * i, node[i], 2);
+    text[3 * i + 2] = ':';
+  }
+  text[kNodeTextSize - 1] = '\0';
   return true;
 }
 

@@ -2,11 +2,10 @@
 #include <objbase.h>
 #include <shlobj.h>
 
-#include <cstdio>
-
 #include "binding/buffer_sizes.h"
 #include "binding/loaded_library.h"
 #include "binding/platform_values.h"
+#include "binding/text_builder.h"
 #include "quendril_utils_Vantrel.h"
 #include "shell/item_list.h"
 
@@ -42,7 +41,7 @@ JNIEXPORT jstring JNICALL Java_quendril_utils_Vantrel_SHBrowseForFolder(JNIEnv* 
     // Read before any other call can replace it; codes with the top bit set
     // print as negative numbers.
     const int error = static_cast<int>(GetLastError());
-    std::snprintf(text, sizeof text, "Error: %d", error);
+    vantrel::TextBuilder(text, sizeof text).add("Error: ").addDecimal(error);
     return env->NewStringUTF(text);
   }
   // An item without a file-system path leaves the display name in place.

@@ -1,0 +1,55 @@
+#!/usr/bin/env bash
+# Checks what the built DLLs contain.
+#   check-binaries.sh BUILD
+# Each check is a function over the build trees; the script fails when any
+# of them does.
+set -uo pipefail
+build="$1"
+root="$(cd "$(dirname "$0")/.." && pwd)"
+cd "$root"
+
+failed=0
+fail() { echo "  FAILED: $*"; failed=1; }
+
+# The msvcrt functions a DLL imports, one a line.
+msvcrt_imports() {
+  objdump -p "$1" | awk '/DLL Name:/ { dll = tolower($3); next }
+    dll == "msvcrt.dll" && NF == 3 && $1 ~ /^[0-9a-f]+$/ { print $3 }'
+}
+
+# No printf: the library formats its texts itself, so neither DLL may carry
+# mingw's printf (its formatter, its floating-point conversion and their
+# helpers) nor the msvcrt imports that only that code needs. vfprintf stays
+# imported: the runtime's start-up code reports a failed relocation with it.
+# The x86 DLL stays within 56 KiB.
+check_no_printf() {
+  local tree dll symbols imports
+  for tree in win32 win64; do
+    dll="$build/$tree/bin/debug/Vantrel.dll"
+    [ -f "$dll" ] || { fail "$dll is missing"; continue; }
+    symbols=$(nm "$dll" | awk '$2 ~ /^[TtDdBbRr]$/ { print $3 }' |
+      grep -E '(__mingw_(pformat|[a-z]*printf)|__pformat_|__gdtoa|__g_dfmt|__dtoa|__ldtoa)' | sort -u)
+    if [ -n "$symbols" ]; then fail "$dll contains mingw's printf:" $symbols; continue; fi
+    imports=$(msvcrt_imports "$dll" |
+      grep -xE '([a-z_]*printf|localeconv|setlocale|strerror|_?_?_lc_codepage_func|_?_?_mb_cur_max(_func)?)' |
+      grep -vx vfprintf)
+    if [ -n "$imports" ]; then fail "$dll imports printf's msvcrt functions:" $imports; continue; fi
+    echo "  $tree: no mingw printf, $(msvcrt_imports "$dll" | wc -l) msvcrt imports"
+  done
+  local x86="$build/win32/bin/Vantrel.dll" limit=57344
+  if [ -f "$x86" ]; then
+    local size
+    size=$(stat -c %s "$x86")
+    if [ "$size" -le "$limit" ]; then
+      echo "  win32: Vantrel.dll $size bytes, within $limit"
+    else
+      fail "$x86 is $size bytes, over $limit"
+    fi
+  else
+    fail "$x86 is missing"
+  fi
+}
+
+check_no_printf
+
+exit $failed
