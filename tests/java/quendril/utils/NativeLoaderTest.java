@@ -95,7 +95,7 @@ class NativeLoaderTest {
     }
 
     @ParameterizedTest
-    @CsvSource({"x86, win32-x86", "amd64, win32-x86-64"})
+    @CsvSource({"x86, win32-x86", "amd64, win32-x86-64", "aarch64, win32-aarch64"})
     void extractsTheDllOfTheArchitectureIntoAFolderNamedByVersionAndHash(String arch, String folder)
             throws IOException {
         byte[] dll = dll(folder);
@@ -185,6 +185,7 @@ class NativeLoaderTest {
     @ParameterizedTest(name = "{0} JVM, {1}")
     @CsvSource(delimiter = '|', value = {
         "x86     | good          | ",
+        "aarch64 | ARM64         | ",
         "amd64   | good          | PE machine 0x14C (x86), expected 0x8664 (x86-64) for this JVM",
         "aarch64 | x86-64        | PE machine 0x8664 (x86-64), expected 0xAA64 (ARM64) for this JVM",
         "x86     | wrong version | expected " + Vantrel.VERSION,
@@ -198,6 +199,8 @@ class NativeLoaderTest {
         Path mine = scratch.resolve("Mine.dll");
         if (kind.equals("good")) {
             Files.write(mine, dll("win32-x86"));
+        } else if (kind.equals("ARM64")) {
+            Files.write(mine, dll("win32-aarch64"));
         } else if (kind.equals("x86-64")) {
             Files.write(mine, dll("win32-x86-64"));
         } else if (kind.equals("wrong version")) {
