@@ -212,13 +212,7 @@ TEST_F(ConsoleChar, TwoReadersAreSerialisedAndThePendingCodeGoesToTheNextCall) {
 }
 
 std::string childReport(const support::ChildResult& result) {
-  return "exit code " + std::to_string(result.exitCode) + "\n" + joinLines(result.debugOutput);
-}
-
-support::ChildResult runDebugged(const char* scenario) {
-  support::ChildOptions options;
-  options.debug = true;
-  return support::runChild(scenario, options);
+  return "exit code " + std::to_string(result.exitCode) + "\n" + result.notes;
 }
 
 // The console is opened on the first read that needs it, once, with the
@@ -244,7 +238,7 @@ CHILD_SCENARIO(ConsoleOpenedOnceWithItsArguments) {
 }
 
 TEST(ConsoleOpen, OpenedOnceOnTheFirstReadWithItsArguments) {
-  const support::ChildResult result = runDebugged("ConsoleOpenedOnceWithItsArguments");
+  const support::ChildResult result = support::runChild("ConsoleOpenedOnceWithItsArguments");
   ASSERT_TRUE(result.finished);
   EXPECT_EQ(result.exitCode, 0u) << childReport(result);
 }
@@ -269,7 +263,7 @@ CHILD_SCENARIO(FailedOpenIsFinal) {
 }
 
 TEST(ConsoleOpen, AFailedOpenGivesMinusOneNowAndForEveryLaterCall) {
-  const support::ChildResult result = runDebugged("FailedOpenIsFinal");
+  const support::ChildResult result = support::runChild("FailedOpenIsFinal");
   ASSERT_TRUE(result.finished);
   EXPECT_EQ(result.exitCode, 0u) << childReport(result);
 }
@@ -296,7 +290,7 @@ CHILD_SCENARIO(HandleClosedAtUnload) {
 }
 
 TEST(ConsoleOpen, TheHandleIsClosedWhenTheLibraryUnloads) {
-  const support::ChildResult result = runDebugged("HandleClosedAtUnload");
+  const support::ChildResult result = support::runChild("HandleClosedAtUnload");
   ASSERT_TRUE(result.finished);
   EXPECT_EQ(result.exitCode, 0u) << childReport(result);
 }
@@ -319,7 +313,7 @@ CHILD_SCENARIO(NoConsoleAtAll) {
 }
 
 TEST(ConsoleOpen, AProcessWithoutAConsoleReadsMinusOne) {
-  const support::ChildResult result = runDebugged("NoConsoleAtAll");
+  const support::ChildResult result = support::runChild("NoConsoleAtAll");
   ASSERT_TRUE(result.finished);
   if (result.exitCode == kNoScenario) GTEST_SKIP() << "the test process was given a console";
   EXPECT_EQ(result.exitCode, 0u) << childReport(result);

@@ -99,12 +99,11 @@ CHILD_SCENARIO(RealConsoleModeZeroWhileWaiting) {
 
 void runInNewConsole(const char* scenario) {
   support::ChildOptions options;
-  options.debug = true;
   options.creationFlags = CREATE_NEW_CONSOLE;
   const support::ChildResult result = support::runChild(scenario, options);
   ASSERT_TRUE(result.finished);
   if (result.exitCode == kNoConsole) GTEST_SKIP() << "no console for the child on this platform";
-  EXPECT_EQ(result.exitCode, 0u) << joinLines(result.debugOutput);
+  EXPECT_EQ(result.exitCode, 0u) << result.notes;
 }
 
 TEST(RealConsole, RecordsWrittenToTheConsoleComeBackAsKeys) { runInNewConsole("RealConsoleRoundTrip"); }
