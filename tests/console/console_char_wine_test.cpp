@@ -202,6 +202,7 @@ TEST_F(ConsoleChar, TwoReadersAreSerialisedAndThePendingCodeGoesToTheNextCall) {
   support::ImportHook lock(support::vantrelModule(), "KERNEL32.dll", "EnterCriticalSection",
                            &enterNotingTheSecondReader);
   ASSERT_TRUE(lock.installed());
+  ResetEvent(secondReaderAtTheLock);
   console_.pushGate();
   console_.push(keyDown(0, 59, 0));
   std::atomic<int> first{-2};

@@ -260,6 +260,7 @@ HRESULT WINAPI refusingCoInitialize(void* reserved) {
 TEST_F(StandInBrowser, RefusedInitialisationStillShowsTheBrowser) {
   support::ImportHook hook(support::vantrelModule(), "ole32.dll", "CoInitialize", &refusingCoInitialize);
   ASSERT_TRUE(hook.installed());
+  coInitializeCalls = 0;
   recorded.lastErrorToLeave = 0;
   EXPECT_EQ(browse(nullptr), "Error: 0");
   EXPECT_EQ(coInitializeCalls, 1);
