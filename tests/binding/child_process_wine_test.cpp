@@ -80,9 +80,14 @@ INSTANTIATE_TEST_SUITE_P(ChildProcess, ChildEnding, ::testing::ValuesIn(kEndings
 
 support::ChildResult hungChild;
 
+support::ChildResult runHangingChild() {
+  support::ChildOptions options;
+  options.exitGraceMs = 1000;
+  return support::runChild("hangsWhileExiting", options);
+}
+
 TEST(ChildProcess, AChildThatHangsInItsExitFailsItsTest) {
-  EXPECT_NONFATAL_FAILURE(hungChild = support::runChild("hangsWhileExiting", {0, 30000, 1000}),
-                          "hangs in its exit");
+  EXPECT_NONFATAL_FAILURE(hungChild = runHangingChild(), "hangs in its exit");
   EXPECT_TRUE(hungChild.finished);
   EXPECT_TRUE(hungChild.hungAfterReport);
   EXPECT_EQ(hungChild.exitCode, 5u);

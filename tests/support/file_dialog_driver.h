@@ -66,6 +66,10 @@ class FileDialog {
 // script ends is cancelled and reported by leftOpen(). It keeps watching
 // until join() says the call returned, however slowly the dialog opens:
 // a watcher that gave up early would leave a late dialog open for good.
+// Hooks on the constructing thread tell the watcher when a dialog window is
+// destroyed and when the thread has handled what was posted to it, so its
+// waits end on those events rather than after a fixed time. One watcher at
+// a time.
 class DialogWatcher {
  public:
   explicit DialogWatcher(std::function<void(FileDialog&)> script);
