@@ -375,7 +375,8 @@ TEST_F(RealDialog, DebuggerOutputNamesTheDirectoryWhenGivenAndAlwaysTheResult) {
     SCOPED_TRACE(test.lines.front());
     support::DebugOutputCapture output;
     ASSERT_TRUE(output.installed());
-    run(test.call, [&](FileDialog& dialog) { test.accept ? dialog.pressOk() : dialog.cancel(); }, test.shown);
+    run(
+        test.call, [&](FileDialog& dialog) { test.accept ? dialog.pressOk() : dialog.cancel(); }, test.shown);
     EXPECT_EQ(output.lines(), test.lines);
   }
 }

@@ -115,7 +115,8 @@ class FolderBrowser : public support::JniTest {
 };
 
 TEST_F(FolderBrowser, CancelGivesTheErrorTextWithTheLastErrorCode) {
-  const std::optional<std::string> result = browseAndAct(nullptr, [](HWND dialog) { press(dialog, IDCANCEL); });
+  const std::optional<std::string> result =
+      browseAndAct(nullptr, [](HWND dialog) { press(dialog, IDCANCEL); });
   EXPECT_EQ(view_.heading, "Select a directory");
   EXPECT_EQ(view_.owner, nullptr);
   ASSERT_THAT(lastErrorsRead, ::testing::SizeIs(1));

@@ -60,7 +60,8 @@ TEST_F(SpecialFolders, NumberTheShellRejectsGivesNull) {
 }
 
 std::string lowerCase(std::string text) {
-  std::transform(text.begin(), text.end(), text.begin(), [](char c) { return static_cast<char>(tolower(c)); });
+  std::transform(text.begin(), text.end(), text.begin(),
+                 [](char c) { return static_cast<char>(tolower(c)); });
   return text;
 }
 
@@ -89,7 +90,8 @@ CHILD_SCENARIO(callWithACopyPlantedBesideTheProgram) {
   fakejni::Env jni;
   support::LibraryLoadWatch watch(&jni);
   if (!watch.installed()) return 100;
-  const std::optional<std::string> path = jni.text(VANTREL(getSHFolderPath)(jni.env(), nullptr, CSIDL_WINDOWS));
+  const std::optional<std::string> path =
+      jni.text(VANTREL(getSHFolderPath)(jni.env(), nullptr, CSIDL_WINDOWS));
   HRESULT result = E_FAIL;
   if (path != platformFolderPath(CSIDL_WINDOWS, &result)) return 101;
   for (const std::string& file : watch.loadedFiles()) support::childNote(lowerCase(file));

@@ -85,7 +85,9 @@ class ReportChannel {
 
   HANDLE ready() const { return ready_; }
   DWORD exitCode() const { return record_->exitCode; }
-  std::string notes() const { return std::string(record_->notes, strnlen(record_->notes, sizeof record_->notes)); }
+  std::string notes() const {
+    return std::string(record_->notes, strnlen(record_->notes, sizeof record_->notes));
+  }
 
  private:
   struct Record {
