@@ -167,12 +167,12 @@ ChildResult runChild(const char* scenario, const ChildOptions& options) {
   const HANDLE ends[] = {process.hProcess, report.ready()};
   const DWORD first = WaitForMultipleObjects(2, ends, FALSE, options.timeoutMs);
   if (first == WAIT_OBJECT_0 + 1) awaitExit(scenario, process, report, options, result);
-  if (first == WAIT_TIMEOUT) {
-    TerminateProcess(process.hProcess, 0xDEAD);
-    WaitForSingleObject(process.hProcess, INFINITE);
-  } else {
+  if (first == WAIT_OBJECT_0 || first == WAIT_OBJECT_0 + 1) {
     GetExitCodeProcess(process.hProcess, &result.exitCode);
     result.finished = true;
+  } else {
+    TerminateProcess(process.hProcess, 0xDEAD);
+    WaitForSingleObject(process.hProcess, INFINITE);
   }
   result.notes = report.notes();
   CloseHandle(process.hThread);
