@@ -58,7 +58,7 @@ const Ending kEndings[] = {
     {"crashes", 30000, true, kCrash, ""},
     // What happens after the hand-over still counts.
     {"crashesWhileExiting", 30000, true, kCrash, ""},
-    {"neverReturns", 2000, false, 0, ""},
+    {"neverReturns", 1000, false, 0, ""},
 };
 
 class ChildEnding : public ::testing::TestWithParam<Ending> {};
