@@ -27,6 +27,10 @@ have_cmd wine || need+=(wine)
 have_pkg wine32:i386 || need+=(wine32:i386)
 have_pkg wine64 || need+=(wine64)
 [ -f /usr/share/java/junit-platform-console-standalone.jar ] || need+=(junit5)
+[ -f /usr/share/java/eclipse-osgi.jar ] || need+=(libeclipse-osgi-java)
+# No JDK of 24 or later: Debian 12 has none, and Debian 13's openjdk-25
+# needs its newer C library, which would replace the system's. The test of
+# a quiet start on Java 24+ uses one where installed and is skipped elsewhere.
 
 if [ ${#need[@]} -eq 0 ]; then
   exit 0

@@ -68,11 +68,13 @@ fuzz_stage() {
 java_stage() {
   local out="$build/java-test" jar="${DIST:-dist}/vantrel.jar"
   local junit=/usr/share/java/junit-platform-console-standalone.jar
+  # Equinox, the OSGi framework the jar is tried in as a bundle.
+  local osgi=/usr/share/java/eclipse-osgi.jar
   rm -rf "$out" && mkdir -p "$out" &&
-    javac --release 8 -Xlint:all,-options -Werror -encoding UTF-8 -cp "$jar:$junit" -d "$out/classes" \
+    javac --release 8 -Xlint:all,-options -Werror -encoding UTF-8 -cp "$jar:$junit:$osgi" -d "$out/classes" \
       $(find tests/java -name '*.java' | LC_ALL=C sort) || return 1
   java -jar "$junit" --disable-banner --details=summary --disable-ansi-colors --fail-if-no-tests \
-    --class-path "$out/classes:$jar" --scan-class-path "$out/classes" --reports-dir "$out/reports"
+    --class-path "$out/classes:$jar:$osgi" --scan-class-path "$out/classes" --reports-dir "$out/reports"
 }
 
 # The Wine suite of one build tree (win32 or win64), under Wine of the same

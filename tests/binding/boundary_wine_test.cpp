@@ -171,10 +171,16 @@ TEST(Boundary, VersionRecordCarriesEveryField) {
   UINT length = 0;
   ASSERT_TRUE(VerQueryValueA(info.data(), "\\", reinterpret_cast<void**>(&fixed), &length));
   EXPECT_EQ(fixed->dwSignature, 0xFEEF04BDu);
-  EXPECT_EQ(fixed->dwFileVersionMS, 0x00020001u);
-  EXPECT_EQ(fixed->dwFileVersionLS, 0x00060001u);
-  EXPECT_EQ(fixed->dwProductVersionMS, 0x00020001u);
-  EXPECT_EQ(fixed->dwProductVersionLS, 0x00060001u);
+  // The version comes from the build (CMake's project version).
+  constexpr DWORD kVersionMS = VANTREL_VERSION_MAJOR << 16 | VANTREL_VERSION_MINOR;
+  constexpr DWORD kVersionLS = VANTREL_VERSION_PATCH << 16 | VANTREL_VERSION_TWEAK;
+  const std::string versionText = std::to_string(VANTREL_VERSION_MAJOR) + ", " + std::to_string(VANTREL_VERSION_MINOR) +
+                                  ", " + std::to_string(VANTREL_VERSION_PATCH) + ", " +
+                                  std::to_string(VANTREL_VERSION_TWEAK);
+  EXPECT_EQ(fixed->dwFileVersionMS, kVersionMS);
+  EXPECT_EQ(fixed->dwFileVersionLS, kVersionLS);
+  EXPECT_EQ(fixed->dwProductVersionMS, kVersionMS);
+  EXPECT_EQ(fixed->dwProductVersionLS, kVersionLS);
   EXPECT_EQ(fixed->dwFileFlagsMask, 0x3Fu);
   EXPECT_EQ(fixed->dwFileFlags, 0x1u);
   EXPECT_EQ(fixed->dwFileOS, 0x40004u);
@@ -185,12 +191,12 @@ TEST(Boundary, VersionRecordCarriesEveryField) {
 
   EXPECT_EQ(versionString(info, "Comments"), "Windows utility methods");
   EXPECT_EQ(versionString(info, "FileDescription"), "DLL containing native methods for class Vantrel");
-  EXPECT_EQ(versionString(info, "FileVersion"), "2, 1, 6, 1");
+  EXPECT_EQ(versionString(info, "FileVersion"), versionText);
   EXPECT_EQ(versionString(info, "InternalName"), "Vantrel");
   EXPECT_EQ(versionString(info, "LegalTrademarks"), "");
   EXPECT_EQ(versionString(info, "OriginalFilename"), "Vantrel.dll");
   EXPECT_EQ(versionString(info, "PrivateBuild"), "");
-  EXPECT_EQ(versionString(info, "ProductVersion"), "2, 1, 6, 1");
+  EXPECT_EQ(versionString(info, "ProductVersion"), versionText);
   EXPECT_EQ(versionString(info, "SpecialBuild"), "");
 
   WORD* translation = nullptr;

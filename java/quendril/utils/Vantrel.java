@@ -13,8 +13,58 @@ package quendril.utils;
  * as their modified UTF-8 bytes and come back as the bytes of the ANSI code
  * page.
  *
- * <p>Window handles are carried as {@code int}, bit for bit; 0 means no
- * window.
+ * <p>Window handles are carried as {@code int}; 0 means no window. In a
+ * 32-bit JVM they cross bit for bit. 64-bit Windows gives window handles
+ * only 32 significant bits, so that 32- and 64-bit programs can share them:
+ * the library widens an {@code int} by sign extension, as Windows does, and
+ * returns a handle's low 32 bits.
+ *
+ * <h2>Threads</h2>
+ *
+ * <p>Every call runs on the calling thread, and any thread may call any
+ * method, any number at once: the library keeps no data of its own but the
+ * console reader's pending key, and takes no lock but the console's.
+ * <ul>
+ * <li><b>Blocking until the user answers:</b>
+ * {@link #getOpenSaveFileName getOpenSaveFileName} and
+ * {@link #SHBrowseForFolder(int) SHBrowseForFolder} run the platform's modal
+ * dialog, and its message loop, on the calling thread and return when the
+ * user closes it; {@link #getConsoleChar()} waits for a key press. On the
+ * event dispatch thread the two dialogs work, but Swing and AWT then handle
+ * no events and repaint nothing until the dialog closes; called from another
+ * thread they leave the application painting. {@code getConsoleChar} does
+ * not belong on the event dispatch thread at all.</li>
+ * <li><b>Waiting for a window's thread:</b> the show commands
+ * ({@link #setWindowMinimized}, {@link #setWindowMaximized},
+ * {@link #setWindowRestored}) and {@link #setWindowAlwaysOnTop} on a window
+ * of another thread wait until that thread has handled them, so it must be
+ * dispatching messages. The windows of AWT and Swing belong to AWT's own
+ * toolkit thread, which always dispatches them: these calls may run on the
+ * event dispatch thread.</li>
+ * <li><b>Waiting for no one:</b> every other method returns as soon as its
+ * platform call does (a drive query on a network or removable drive may
+ * take a moment); all may run on the event dispatch thread.</li>
+ * <li><b>COM:</b> the folder browser needs a thread initialised for COM as a
+ * single-threaded apartment. {@code SHBrowseForFolder} initialises the
+ * calling thread so on every call and leaves it so; on a thread that other
+ * code has already initialised for the multithreaded apartment the browser
+ * fails and the method returns its error text. No other method needs or
+ * touches COM.</li>
+ * <li><b>Per thread:</b> {@link #getActiveWindow()} answers for the calling
+ * thread's own windows only; the working directory and everything the
+ * setters change are the whole process's.</li>
+ * </ul>
+ *
+ * <h2>Native access on Java 24 and later</h2>
+ *
+ * <p>Loading the library is a restricted operation: from Java 24 on the JVM
+ * prints a warning when it happens unless native access is enabled for the
+ * code that loads it. {@code java -jar vantrel.jar} is quiet, as the jar's
+ * manifest enables it. An application with the jar on the class path passes
+ * {@code --enable-native-access=ALL-UNNAMED} (or puts
+ * {@code Enable-Native-Access: ALL-UNNAMED} into its own executable jar's
+ * manifest); one with the jar on the module path passes
+ * {@code --enable-native-access=quendril.utils}.
  *
  * <p>The library is loaded when this class is first used; if that fails, the
  * use throws an {@link UnsatisfiedLinkError} that names every attempt, and
@@ -25,7 +75,7 @@ package quendril.utils;
 public final class Vantrel {
 
     /** The library's version, also the version of {@code Vantrel.dll}. */
-    public static final String VERSION = "2.1.6.1";
+    public static final String VERSION = VantrelVersion.TEXT;
 
     static {
         VantrelLibrary.ensureAvailable();
@@ -43,6 +93,12 @@ public final class Vantrel {
      *
      * <p>{@link ConsoleKey#of(int, int)} names the keys that arrive in two
      * calls.
+     *
+     * <p>Threads: blocks the calling thread until a key is pressed; not for
+     * the event dispatch thread. Calls are serialised process-wide, the wait
+     * included: a second caller waits until the first has its key, then for
+     * a key of its own. The code that follows a prefix is returned by the
+     * next call on whichever thread makes it.
      *
      * @return an ordinary character as its byte value (0 to 255); for a
      *         function, cursor or other extended key first the prefix 0 or
@@ -73,6 +129,10 @@ public final class Vantrel {
     /**
      * Lists the roots of the machine's drives.
      *
+     * <p>Threads: any thread, the event dispatch thread included; returns
+     * when the platform answers, which for a network or removable drive may
+     * take a moment.
+     *
      * @return the roots in the platform's order, each a letter, ':' and '\'
      *         (for example {@code C:\}); null when the list cannot be read
      */
@@ -80,6 +140,10 @@ public final class Vantrel {
 
     /**
      * Reads the free space of a drive.
+     *
+     * <p>Threads: any thread, the event dispatch thread included; returns
+     * when the platform answers, which for a network or removable drive may
+     * take a moment.
      *
      * @param root a drive root such as {@code C:\}
      * @return the free bytes available to the caller; 0 when the drive cannot
@@ -89,6 +153,10 @@ public final class Vantrel {
 
     /**
      * Reads the kind of a drive.
+     *
+     * <p>Threads: any thread, the event dispatch thread included; returns
+     * when the platform answers, which for a network or removable drive may
+     * take a moment.
      *
      * @param root a drive root such as {@code C:\}
      * @return one of the {@code DRIVE_} constants, as the platform answers it;
@@ -100,6 +168,10 @@ public final class Vantrel {
     /**
      * Reads a volume's label.
      *
+     * <p>Threads: any thread, the event dispatch thread included; returns
+     * when the platform answers, which for a network or removable drive may
+     * take a moment.
+     *
      * @param root a drive root such as {@code C:\}
      * @return the label; the empty string when the volume has none, cannot be
      *         read or {@code root} is null
@@ -108,6 +180,10 @@ public final class Vantrel {
 
     /**
      * Changes a volume's label.
+     *
+     * <p>Threads: any thread, the event dispatch thread included; returns
+     * when the platform answers, which for a network or removable drive may
+     * take a moment.
      *
      * @param root a drive root such as {@code C:\}
      * @param label the new label; the empty string removes it
@@ -118,6 +194,10 @@ public final class Vantrel {
 
     /**
      * Reads a volume's serial number.
+     *
+     * <p>Threads: any thread, the event dispatch thread included; returns
+     * when the platform answers, which for a network or removable drive may
+     * take a moment.
      *
      * @param root a drive root such as {@code C:\}
      * @return the number as nine characters, the high and low 16 bits each as
@@ -133,6 +213,9 @@ public final class Vantrel {
     /**
      * Reads the process's working directory.
      *
+     * <p>Threads: any thread, the event dispatch thread included; returns at
+     * once.
+     *
      * @return the directory as the platform writes it; the empty string when
      *         it cannot be read or needs more than 259 characters
      */
@@ -142,6 +225,9 @@ public final class Vantrel {
      * Changes the working directory of the whole process. Java itself keeps
      * resolving relative {@code File} paths against {@code user.dir}, which
      * this does not change.
+     *
+     * <p>Threads: any thread, the event dispatch thread included; returns at
+     * once. Every thread of the process sees the new directory at once.
      *
      * @param path the new directory, absolute or relative to the current one
      * @return true on success; false when the directory does not exist or
@@ -156,6 +242,9 @@ public final class Vantrel {
      * Finds a top-level window by its exact title (the platform ignores
      * case).
      *
+     * <p>Threads: any thread, the event dispatch thread included; returns at
+     * once.
+     *
      * @param title the whole title
      * @return the window's handle; 0 when no top-level window has that title
      *         or {@code title} is null
@@ -163,19 +252,39 @@ public final class Vantrel {
     public static native int getHwnd(String title);
 
     /**
+     * Tells which window is active among the calling thread's own windows.
+     *
+     * <p>Threads: any thread; returns at once. The answer is about the
+     * calling thread only: a window of another thread does not count, even
+     * when it is active. The windows of AWT and Swing belong to AWT's
+     * toolkit thread, so on the event dispatch thread, as on any other Java
+     * thread, this gives 0 for them; {@link #getForegroundWindow()} and
+     * {@link #getHwnd(String)} find them.
+     *
      * @return the active window of the calling thread's message queue; 0 when
-     *         it has none (a window of another thread does not count)
+     *         it has none
      */
     public static native int getActiveWindow();
 
     /**
-     * @return the window the user is working with; 0 when there is none
+     * Tells which window the user is working with: the foreground window, of
+     * whichever thread or program.
+     *
+     * <p>Threads: any thread, the event dispatch thread included; returns at
+     * once.
+     *
+     * @return the foreground window; 0 when there is none (for example while
+     *         the foreground is changing)
      */
     public static native int getForegroundWindow();
 
     /**
-     * Minimises a window, as its system menu's Minimize would. Waits until the
-     * window's thread has handled the command.
+     * Minimises a window, as its system menu's Minimize would.
+     *
+     * <p>Threads: waits until the window's thread has handled the command,
+     * so that thread must be dispatching messages; a window of the calling
+     * thread is handled within the call. May run on the event dispatch
+     * thread: the windows of AWT and Swing belong to AWT's toolkit thread.
      *
      * @param window a window handle
      * @return the window's answer to the command; 0 also when the handle
@@ -185,6 +294,11 @@ public final class Vantrel {
 
     /**
      * Maximises a window, as its system menu's Maximize would.
+     *
+     * <p>Threads: waits until the window's thread has handled the command,
+     * so that thread must be dispatching messages; a window of the calling
+     * thread is handled within the call. May run on the event dispatch
+     * thread: the windows of AWT and Swing belong to AWT's toolkit thread.
      *
      * @param window a window handle
      * @return the window's answer to the command; 0 also when the handle
@@ -196,6 +310,11 @@ public final class Vantrel {
      * Restores a minimised or maximised window, as its system menu's Restore
      * would.
      *
+     * <p>Threads: waits until the window's thread has handled the command,
+     * so that thread must be dispatching messages; a window of the calling
+     * thread is handled within the call. May run on the event dispatch
+     * thread: the windows of AWT and Swing belong to AWT's toolkit thread.
+     *
      * @param window a window handle
      * @return the window's answer to the command; 0 also when the handle
      *         names no window
@@ -204,6 +323,11 @@ public final class Vantrel {
 
     /**
      * Puts a window into the topmost group or takes it out, and activates it.
+     *
+     * <p>Threads: for a window of another thread, waits until that thread
+     * has handled the change, so it must be dispatching messages. May run on
+     * the event dispatch thread: the windows of AWT and Swing belong to AWT's
+     * toolkit thread.
      *
      * @param window a window handle
      * @param onTop true to keep it above all non-topmost windows
@@ -215,6 +339,9 @@ public final class Vantrel {
      * Rewrites entry 0 of the window's system menu as "&amp;Restore", greyed or
      * enabled. The entry's command becomes 0, so choosing it does nothing.
      *
+     * <p>Threads: any thread, the event dispatch thread included; returns at
+     * once.
+     *
      * @param window a window handle
      * @param enabled false greys the entry
      * @return non-zero on success, 0 when the window or entry does not exist
@@ -224,6 +351,9 @@ public final class Vantrel {
     /**
      * Rewrites entry 1 of the window's system menu as "&amp;Move", greyed or
      * enabled. The entry's command becomes 0.
+     *
+     * <p>Threads: any thread, the event dispatch thread included; returns at
+     * once.
      *
      * @param window a window handle
      * @param enabled false greys the entry
@@ -235,6 +365,9 @@ public final class Vantrel {
      * Rewrites entry 2 of the window's system menu as "&amp;Size", greyed or
      * enabled. The entry's command becomes 0.
      *
+     * <p>Threads: any thread, the event dispatch thread included; returns at
+     * once.
+     *
      * @param window a window handle
      * @param enabled false greys the entry
      * @return non-zero on success, 0 when the window or entry does not exist
@@ -245,6 +378,9 @@ public final class Vantrel {
      * Rewrites entry 3 of the window's system menu as "Mi&amp;nimize", greyed or
      * enabled. The entry's command becomes 0.
      *
+     * <p>Threads: any thread, the event dispatch thread included; returns at
+     * once.
+     *
      * @param window a window handle
      * @param enabled false greys the entry
      * @return non-zero on success, 0 when the window or entry does not exist
@@ -254,6 +390,9 @@ public final class Vantrel {
     /**
      * Rewrites entry 4 of the window's system menu as "Ma&amp;ximize", greyed or
      * enabled. The entry's command becomes 0.
+     *
+     * <p>Threads: any thread, the event dispatch thread included; returns at
+     * once.
      *
      * @param window a window handle
      * @param enabled false greys the entry
@@ -308,6 +447,30 @@ public final class Vantrel {
      * no filter gives the extension {@code .err}, and a name that could not
      * grow within the dialog's buffer keeps its extension. In folder mode the
      * dialog picks a folder and the result holds its path.
+     *
+     * <p>Replacing a file: with {@link #OFN_OVERWRITEPROMPT} the save dialog
+     * asks before the accepted name replaces an existing file. The platform
+     * asks about the name as the user typed it; when the extension rule then
+     * changes it into the name of another existing file, the library asks
+     * the same question ("&lt;name&gt; already exists. Do you want to
+     * replace it?") about that name, and No keeps the dialog open with the
+     * name as typed. Without the flag nobody asks.
+     *
+     * <p>These checks, like {@link #OFN_FILEMUSTEXIST} and
+     * {@link #OFN_CREATEPROMPT}, see the file system as it is when the user
+     * accepts. The file can still appear or vanish between the dialog's check
+     * and the caller's write: that is the platform's own race, which no
+     * dialog closes. A caller that must not replace a file creates it
+     * exclusively, for example with
+     * {@code Files.newOutputStream(path, StandardOpenOption.CREATE_NEW)}, and
+     * handles the {@code FileAlreadyExistsException}.
+     *
+     * <p>Threads: blocks the calling thread until the user closes the dialog;
+     * the dialog's message loop and the library's hook run on that thread
+     * meanwhile, and the platform disables the owner window. May run on the
+     * event dispatch thread, though Swing and AWT then handle no events and
+     * repaint nothing until the dialog closes; from another thread the
+     * application keeps painting. Calls on several threads share nothing.
      *
      * @param mode {@link #DIALOG_OPEN}, {@link #DIALOG_SAVE} or
      *        {@link #DIALOG_FOLDER}
@@ -403,8 +566,18 @@ public final class Vantrel {
 
     /**
      * Shows the shell's folder browser, titled "Select a directory", and
-     * waits until the user closes it. Leaves the platform's component
-     * services initialised on the calling thread.
+     * waits until the user closes it.
+     *
+     * <p>Threads: blocks the calling thread until the user closes the
+     * browser, which runs its message loop on that thread. The browser needs
+     * a thread initialised for COM as a single-threaded apartment: every
+     * call initialises the calling thread so ({@code CoInitialize}) and
+     * leaves it so. On a thread that other code has already initialised for
+     * the multithreaded apartment the browser fails and the error text comes
+     * back; use a thread of the application's own that does nothing else
+     * with COM. May run on the event dispatch thread, with the same pause in
+     * Swing's and AWT's event handling as
+     * {@link #getOpenSaveFileName getOpenSaveFileName}.
      *
      * @param owner the owner window's handle, 0 for none
      * @param ignored1 ignored
@@ -418,7 +591,8 @@ public final class Vantrel {
 
     /**
      * Shows the shell's folder browser; the same as
-     * {@link #SHBrowseForFolder(int, int, int, int)} with the ignored arguments 0.
+     * {@link #SHBrowseForFolder(int, int, int, int)} with the ignored arguments
+     * 0, with the same rules for threads and COM.
      *
      * @param owner the owner window's handle, 0 for none
      * @return the chosen folder's path, or "Error: " and the last-error code
@@ -429,6 +603,9 @@ public final class Vantrel {
 
     /**
      * Reads the path of a special folder.
+     *
+     * <p>Threads: any thread, the event dispatch thread included; returns
+     * when the platform answers. Needs no COM.
      *
      * @param folder a {@code CSIDL_} folder number, optionally with
      *        {@link #CSIDL_FLAG_CREATE}
@@ -443,6 +620,9 @@ public final class Vantrel {
     /**
      * Reads the hardware address of a network adapter from the node field of
      * a new time-based identifier.
+     *
+     * <p>Threads: any thread, the event dispatch thread included; returns
+     * when the platform answers. Needs no COM.
      *
      * @return six upper-case hexadecimal pairs joined by ':' (for example
      *         {@code 0A:1B:2C:3D:4E:5F}); null when no identifier could be

@@ -1,8 +1,12 @@
 package quendril.utils;
 
+import static org.junit.jupiter.api.Assertions.assertArrayEquals;
 import static org.junit.jupiter.api.Assertions.assertEquals;
+import static org.junit.jupiter.api.Assertions.assertFalse;
+import static org.junit.jupiter.api.Assertions.assertNotSame;
 import static org.junit.jupiter.api.Assertions.assertTrue;
 import static org.junit.jupiter.api.Assumptions.assumeFalse;
+import static org.junit.jupiter.api.Assumptions.assumeTrue;
 
 import java.io.ByteArrayOutputStream;
 import java.io.File;
@@ -12,13 +16,30 @@ import java.nio.charset.StandardCharsets;
 import java.nio.file.Files;
 import java.nio.file.Path;
 import java.nio.file.Paths;
+import java.util.ArrayList;
+import java.util.Arrays;
+import java.util.Collections;
+import java.util.HashMap;
+import java.util.List;
+import java.util.Map;
+import java.util.ServiceLoader;
 import java.util.jar.Attributes;
+import java.util.jar.JarEntry;
 import java.util.jar.JarFile;
+import java.util.regex.Matcher;
+import java.util.regex.Pattern;
+import java.util.stream.Collectors;
 import java.util.stream.Stream;
+import javax.xml.parsers.DocumentBuilderFactory;
+import javax.xml.xpath.XPathFactory;
 import org.junit.jupiter.api.Test;
 import org.junit.jupiter.api.io.TempDir;
-import org.junit.jupiter.params.ParameterizedTest;
-import org.junit.jupiter.params.provider.ValueSource;
+import org.osgi.framework.Bundle;
+import org.osgi.framework.Constants;
+import org.osgi.framework.Version;
+import org.osgi.framework.launch.Framework;
+import org.osgi.framework.launch.FrameworkFactory;
+import org.w3c.dom.Document;
 
 /** The jar as it is shipped: the one the tests run against. */
 class PackagingTest {
@@ -40,34 +61,197 @@ class PackagingTest {
         }
     }
 
+    private static Path dist() throws Exception {
+        return jar().toPath().getParent();
+    }
+
+    /** Runs a command; its output (standard error included) and exit code. */
+    private static String[] run(String... command) throws Exception {
+        Process process = new ProcessBuilder(command).redirectErrorStream(true).start();
+        String text = new String(read(process.getInputStream()), StandardCharsets.UTF_8);
+        return new String[] {text, Integer.toString(process.waitFor())};
+    }
+
+    private static String javaTool(String home, String tool) {
+        return Paths.get(home, "bin", tool).toString();
+    }
+
     @Test
-    void manifestNamesTheModuleVersionAndEntryPoint() throws Exception {
+    void jarCarriesTheLicenceAndJava8ClassesAndStartsTheDiagnostics() throws Exception {
         try (JarFile jar = new JarFile(jar())) {
+            for (String notice : new String[] {"LICENSE", "NOTICE", "THIRD-PARTY-NOTICES"}) {
+                assertArrayEquals(Files.readAllBytes(Paths.get(notice)),
+                        read(jar.getInputStream(jar.getJarEntry("META-INF/" + notice))), notice);
+            }
             Attributes main = jar.getManifest().getMainAttributes();
-            assertEquals("quendril.utils", main.getValue("Automatic-Module-Name"));
-            assertEquals("Vantrel", main.getValue("Implementation-Title"));
-            assertEquals(Vantrel.VERSION, main.getValue("Implementation-Version"));
-            assertEquals("Quendril", main.getValue("Implementation-Vendor"));
             assertEquals(VantrelDiagnostics.class.getName(), main.getValue("Main-Class"));
+            assertEquals("ALL-UNNAMED", main.getValue("Enable-Native-Access"));
+            // Java 8 class files (major version 52) but for the module descriptor.
+            List<String> notJava8 = new ArrayList<>();
+            for (JarEntry entry : Collections.list(jar.entries())) {
+                byte[] bytes = read(jar.getInputStream(entry));
+                if (entry.getName().endsWith(".class") && (bytes[6] << 8 | bytes[7] & 0xFF) != 52) {
+                    notJava8.add(entry.getName());
+                }
+            }
+            assertEquals(Arrays.asList("META-INF/versions/9/module-info.class"), notJava8);
         }
     }
 
-    /** The DLL's version record (VS_FIXEDFILEINFO, found by its signature) states Vantrel.VERSION. */
-    @ParameterizedTest
-    @ValueSource(strings = {"win32-x86", "win32-x86-64"})
-    void eachDllStatesTheLibraryVersion(String folder) throws Exception {
+    /**
+     * The version is written once, in CMakeLists.txt; everything built
+     * states it: the Java constant, the manifest and its bundle headers, the
+     * module descriptor, both poms and each DLL's version record (numbers
+     * and texts).
+     */
+    @Test
+    void everyArtefactStatesTheProjectVersion() throws Exception {
+        String cmake = new String(Files.readAllBytes(Paths.get("CMakeLists.txt")), StandardCharsets.UTF_8);
+        Matcher project = Pattern.compile("project\\(Vantrel VERSION ([0-9.]+)").matcher(cmake);
+        assertTrue(project.find(), "CMakeLists.txt names the version");
+        String version = project.group(1);
+        Map<String, String> seen = new HashMap<>();
+        seen.put("Vantrel.VERSION", Vantrel.VERSION);
         try (JarFile jar = new JarFile(jar())) {
-            byte[] dll = read(jar.getInputStream(jar.getJarEntry("quendril/utils/" + folder + "/Vantrel.dll")));
-            int at = -1;
-            for (int i = 0; i + 16 <= dll.length && at < 0; i += 4) {
-                if (dword(dll, i) == 0xFEEF04BD) {
-                    at = i;
+            Attributes main = jar.getManifest().getMainAttributes();
+            seen.put("Implementation-Version", main.getValue("Implementation-Version"));
+            seen.put("Bundle-Version", main.getValue("Bundle-Version"));
+            seen.put("Export-Package", main.getValue("Export-Package").replaceAll(".*;version=\"([^\"]*)\"$", "$1"));
+            assertArrayEquals(Files.readAllBytes(dist().resolve("pom.xml")),
+                    read(jar.getInputStream(jar.getJarEntry("META-INF/maven/quendril/vantrel/pom.xml"))));
+            for (String folder : new String[] {"win32-x86", "win32-x86-64"}) {
+                byte[] dll = read(jar.getInputStream(jar.getJarEntry("quendril/utils/" + folder + "/Vantrel.dll")));
+                seen.put(folder + " version record", fixedVersion(dll));
+                // FileVersion and ProductVersion, in UTF-16 at an even offset.
+                String text = version.replace(".", ", ");
+                assertTrue(new String(dll, StandardCharsets.UTF_16LE).contains(text), folder + " states " + text);
+            }
+        }
+        seen.put("pom.xml", XPathFactory.newInstance().newXPath().evaluate("/project/version", pom()));
+        String[] module = run(javaTool(System.getProperty("java.home"), "jar"), "--describe-module", "--file",
+                jar().toString(), "--release", "9");
+        seen.put("module", module[0].replaceAll("(?s).*quendril\\.utils@(\\S+) .*", "$1"));
+        for (Map.Entry<String, String> entry : seen.entrySet()) {
+            assertEquals(version, entry.getValue(), entry.getKey());
+        }
+    }
+
+    /** The version in the DLL's VS_FIXEDFILEINFO, found by its signature. */
+    private static String fixedVersion(byte[] dll) {
+        for (int i = 0; i + 16 <= dll.length; i += 4) {
+            if (dword(dll, i) == 0xFEEF04BD) {
+                int high = dword(dll, i + 8);
+                int low = dword(dll, i + 12);
+                return (high >>> 16) + "." + (high & 0xFFFF) + "." + (low >>> 16) + "." + (low & 0xFFFF);
+            }
+        }
+        return "no version record";
+    }
+
+    private static Document pom() throws Exception {
+        return DocumentBuilderFactory.newInstance().newDocumentBuilder().parse(dist().resolve("pom.xml").toFile());
+    }
+
+    /** What Maven Central requires of a pom, and nothing a consumer cannot use. */
+    @Test
+    void pomHasWhatMavenCentralRequires() throws Exception {
+        Document pom = pom();
+        for (String element : new String[] {"groupId", "artifactId", "version", "name", "description", "url",
+            "licenses/license/url", "developers/developer/name", "scm/connection", "scm/developerConnection",
+            "scm/url"}) {
+            assertFalse(XPathFactory.newInstance().newXPath().evaluate("/project/" + element, pom).trim().isEmpty(),
+                    element);
+        }
+        assertEquals("Apache-2.0", XPathFactory.newInstance().newXPath().evaluate("/project/licenses/license/name", pom));
+        assertEquals(0, pom.getElementsByTagName("properties").getLength(), "no properties");
+    }
+
+    /** A module, not an automatic one: jlink takes it with nothing but java.base, and its image runs the diagnostics. */
+    @Test
+    void jlinkImageRunsTheDiagnostics(@TempDir Path temp) throws Exception {
+        String home = System.getProperty("java.home");
+        assumeTrue(new File(javaTool(home, "jlink")).canExecute(), "jlink comes with a JDK, not with " + home);
+        Path image = temp.resolve("image");
+        String[] link = run(javaTool(home, "jlink"), "--module-path", jar().toString(), "--add-modules", "quendril.utils",
+                "--no-header-files", "--no-man-pages", "--output", image.toString());
+        assertEquals("0", link[1], link[0]);
+        String imageHome = image.toString();
+        assertEquals(Arrays.asList("java.base", "quendril.utils"),
+                Arrays.stream(run(javaTool(imageHome, "java"), "--list-modules")[0].split("\\s+"))
+                        .map(name -> name.replaceAll("@.*", "")).collect(Collectors.toList()));
+        String[] diagnostics = run(javaTool(imageHome, "java"), "-m", "quendril.utils");
+        assertTrue(diagnostics[0].startsWith("Vantrel " + Vantrel.VERSION), diagnostics[0]);
+        assertTrue(diagnostics[0].contains(imageHome), "runs in the image: " + diagnostics[0]);
+        if (!System.getProperty("os.name").startsWith("Windows")) {
+            assertEquals("1", diagnostics[1], "off Windows the diagnostics explain and fail");
+        }
+    }
+
+    /**
+     * Java 24 and later warn about the library load unless native access is
+     * enabled: the jar's manifest does it for -jar, the module name for the
+     * module path. The load of a file that does not exist is enough to draw
+     * the warning, and proves the check would see one.
+     */
+    @Test
+    void jdk24AndLaterStartQuietly(@TempDir Path temp) throws Exception {
+        String java = javaOf24OrLater();
+        assumeTrue(java != null, "no JDK 24 or later installed: Debian 12 packages none, and the openjdk-25 of Debian 13"
+                + " cannot be installed beside Debian 12's C library");
+        String library = "-Dquendril.vantrel.library=" + temp.resolve("Vantrel.dll");
+        String warning = "WARNING: A restricted method";
+        String[] loud = run(java, library, "--module-path", jar().toString(), "-m", "quendril.utils");
+        assertTrue(loud[0].contains(warning) && loud[0].contains("--enable-native-access=quendril.utils"), loud[0]);
+        for (String[] quiet : new String[][] {run(java, library, "-jar", jar().toString()),
+            run(java, library, "--enable-native-access=quendril.utils", "--module-path", jar().toString(), "-m",
+                    "quendril.utils")}) {
+            assertTrue(quiet[0].contains("Vantrel " + Vantrel.VERSION), quiet[0]);
+            assertFalse(quiet[0].contains(warning), quiet[0]);
+        }
+    }
+
+    /** A java of version 24 or later: this one, or one installed beside it under /usr/lib/jvm. */
+    private static String javaOf24OrLater() throws IOException {
+        List<Path> homes = new ArrayList<>();
+        homes.add(Paths.get(System.getProperty("java.home")));
+        Path jvms = Paths.get("/usr/lib/jvm");
+        if (Files.isDirectory(jvms)) {
+            try (Stream<Path> installed = Files.list(jvms)) {
+                installed.sorted().forEach(homes::add);
+            }
+        }
+        Pattern major = Pattern.compile("JAVA_VERSION=\"(\\d+)");
+        for (Path home : homes) {
+            Path release = home.resolve("release");
+            if (Files.isRegularFile(release) && Files.isExecutable(home.resolve("bin/java"))) {
+                Matcher version = major.matcher(new String(Files.readAllBytes(release), StandardCharsets.UTF_8));
+                if (version.find() && Integer.parseInt(version.group(1)) >= 24) {
+                    return home.resolve("bin/java").toString();
                 }
             }
-            assertTrue(at >= 0, "the DLL has a version record");
-            int high = dword(dll, at + 8);
-            int low = dword(dll, at + 12);
-            assertEquals(Vantrel.VERSION, (high >>> 16) + "." + (high & 0xFFFF) + "." + (low >>> 16) + "." + (low & 0xFFFF));
+        }
+        return null;
+    }
+
+    /** The jar as an OSGi bundle in Equinox: it resolves on its Java 8 requirement, starts and exports its package. */
+    @Test
+    void bundleResolvesAndStartsInOsgi(@TempDir Path storage) throws Exception {
+        Map<String, String> config = new HashMap<>();
+        config.put(Constants.FRAMEWORK_STORAGE, storage.toString());
+        config.put(Constants.FRAMEWORK_STORAGE_CLEAN, Constants.FRAMEWORK_STORAGE_CLEAN_ONFIRSTINIT);
+        Framework framework = ServiceLoader.load(FrameworkFactory.class).iterator().next().newFramework(config);
+        framework.start();
+        try {
+            Bundle bundle = framework.getBundleContext().installBundle(jar().toURI().toString());
+            bundle.start();
+            assertEquals(Bundle.ACTIVE, bundle.getState());
+            assertEquals("quendril.utils", bundle.getSymbolicName());
+            assertEquals(Version.parseVersion(Vantrel.VERSION), bundle.getVersion());
+            Class<?> inBundle = bundle.loadClass(VantrelLibrary.class.getName());
+            assertNotSame(VantrelLibrary.class, inBundle, "the bundle's own class loader");
+        } finally {
+            framework.stop();
+            framework.waitForStop(10000);
         }
     }
 
