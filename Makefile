@@ -9,7 +9,7 @@ HOST := $(BUILD)/host
 FUZZ := $(BUILD)/fuzz
 CMAKE_QUIET := -DCMAKE_RULE_MESSAGES=OFF --log-level=WARNING
 
-.PHONY: all tools dist dlls test host-test wine-test java-test fuzz bench clean
+.PHONY: all tools dist dlls test host-test wine-test arm64-test java-test fuzz bench clean
 
 all: dist
 
@@ -17,10 +17,11 @@ tools:
 	@scripts/install-tools.sh
 
 # The DLL for each architecture, in its own build tree: 32-bit x86 in
-# $(BUILD)/win32 and 64-bit x86-64 in $(BUILD)/win64. Only the DLLs are built
-# here; `make test` builds the Wine test programs.
+# $(BUILD)/win32, 64-bit x86-64 in $(BUILD)/win64 and 64-bit ARM in
+# $(BUILD)/arm64. Only the DLLs are built here; `make test` builds the test
+# programs.
 dlls: tools
-	@for tree in win32:mingw-i686 win64:mingw-x86_64; do \
+	@for tree in win32:mingw-i686 win64:mingw-x86_64 arm64:clang-aarch64; do \
 	  cmake -S . -B $(BUILD)/$${tree%%:*} -DCMAKE_TOOLCHAIN_FILE=cmake/$${tree#*:}.cmake \
 	    -DCMAKE_BUILD_TYPE=Release $(CMAKE_QUIET) && \
 	  cmake --build $(BUILD)/$${tree%%:*} -j $(JOBS) --target Vantrel Vantrel_debug || exit 1; \
@@ -37,6 +38,9 @@ host-test: tools
 
 wine-test: dist
 	@scripts/run-tests.sh $(BUILD) 0 $(JOBS) wine
+
+arm64-test: dist
+	@scripts/run-tests.sh $(BUILD) 0 $(JOBS) arm64
 
 java-test: dist
 	@scripts/run-tests.sh $(BUILD) 0 $(JOBS) java

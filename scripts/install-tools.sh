@@ -18,6 +18,13 @@ have_cmd javac || need+=(openjdk-17-jdk-headless)
 have_cmd jar || need+=(openjdk-17-jdk-headless)
 have_cmd clang-14 || need+=(clang-14)
 have_pkg libclang-rt-14-dev || need+=(libclang-rt-14-dev)
+# The ARM64 DLL: clang's linker, and llvm's dlltool and windres.
+have_cmd ld.lld-14 || need+=(lld-14)
+have_cmd llvm-dlltool-14 || need+=(llvm-14)
+have_cmd llvm-windres-14 || need+=(llvm-14)
+# Its test: an arm64 Debian tree with Wine, run by qemu.
+have_cmd mmdebstrap || need+=(mmdebstrap)
+have_cmd qemu-aarch64-static || need+=(qemu-user-static)
 [ -f /usr/src/googletest/CMakeLists.txt ] || need+=(googletest)
 have_pkg libbenchmark-dev || need+=(libbenchmark-dev)
 have_cmd xvfb-run || need+=(xvfb)

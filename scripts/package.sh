@@ -14,11 +14,11 @@ dist="$(realpath -m "${2:-dist}")"
 cd "$root"
 
 # Each DLL the jar carries: its build tree, its folder in dist/ (. for the
-# top), its folder in the jar beside the classes, and the tool that lists
-# its exports.
+# top) and its folder in the jar beside the classes.
 dlls=(
-  "win32 . win32-x86 i686-w64-mingw32-objdump"
-  "win64 win32-x86-64 win32-x86-64 x86_64-w64-mingw32-objdump"
+  "win32 . win32-x86"
+  "win64 win32-x86-64 win32-x86-64"
+  "arm64 win32-aarch64 win32-aarch64"
 )
 
 # The version every build tree was configured with; they must agree.
@@ -85,7 +85,7 @@ cat >"$staging/pom.xml" <<EOF
   <version>$version</version>
   <packaging>jar</packaging>
   <name>Vantrel</name>
-  <description>Windows services the JDK lacks (console keys, drives and volumes, the working directory, top-level windows and their system menus, file and folder dialogs, special folders, the network adapter address) for 32-bit and 64-bit x86 Windows JVMs, Java 8 and later; the jar carries its DLLs.</description>
+  <description>Windows services the JDK lacks (console keys, drives and volumes, the working directory, top-level windows and their system menus, file and folder dialogs, special folders, the network adapter address) for 32-bit and 64-bit x86 and 64-bit ARM Windows JVMs, Java 8 and later; the jar carries its DLLs.</description>
   <url>https://github.com/quendril/vantrel</url>
   <licenses>
     <license>
@@ -167,9 +167,9 @@ show() {
 }
 printf 'Built (version %s):\n' "$version"
 for entry in "${dlls[@]}"; do
-  read -r _ folder _ objdump <<<"$entry"
+  read -r _ folder _ <<<"$entry"
   dll="$dist/$folder/Vantrel.dll"
-  show "${dll/\/.\//\/}" "$("$objdump" -p "$dll" | sed -n '/\[Ordinal\/Name Pointer\] Table/,/^$/p' | grep -c Java_) exports"
+  show "${dll/\/.\//\/}" "$(llvm-readobj-14 --coff-exports "$dll" | grep -c "Name: Java_") exports"
 done
 for entry in "${dlls[@]}"; do
   read -r _ _ jar_folder _ <<<"$entry"

@@ -1,5 +1,6 @@
 // What Vantrel.dll shows the JVM and the loader: its exports, imports,
-// header flags and resources.
+// header flags and resources; and that its stack protector still ends the
+// process.
 
 #include <windows.h>
 
@@ -11,6 +12,9 @@
 #include <string>
 #include <vector>
 
+#include "support/child_process.h"
+#include "support/fake_jni.h"
+#include "support/import_hook.h"
 #include "support/vantrel_dll.h"
 
 namespace {
@@ -104,8 +108,9 @@ TEST(Boundary, ExportsExactlyTheNativeMethodsByUndecoratedName) {
 }
 
 TEST(Boundary, ImportsOnlyWindowsSystemLibraries) {
-  const std::set<std::string> system = {"KERNEL32.DLL", "USER32.DLL", "COMDLG32.DLL", "SHELL32.DLL",
-                                        "OLE32.DLL",    "MSVCRT.DLL", "ADVAPI32.DLL", "GDI32.DLL"};
+  // No ADVAPI32: the stack protector's guard is seeded without it.
+  const std::set<std::string> system = {"KERNEL32.DLL", "USER32.DLL", "COMDLG32.DLL",
+                                        "SHELL32.DLL",  "OLE32.DLL",  "MSVCRT.DLL"};
   std::vector<std::string> dlls = importedDlls();
   EXPECT_FALSE(dlls.empty());
   for (const std::string& dll : dlls) {
@@ -137,6 +142,30 @@ TEST(Boundary, EntryPointAnswersTrueForEveryNotification) {
   HMODULE copy = LoadLibraryA(support::vantrelPath().c_str());
   ASSERT_EQ(copy, support::vantrelModule());
   EXPECT_TRUE(FreeLibrary(copy));
+}
+
+// Runs on past the end of the library's buffer over the two words above
+// it, where a protected frame keeps its copy of the guard.
+DWORD WINAPI overrunningCurrentDirectory(DWORD size, LPSTR buffer) {
+  lstrcpynA(buffer, "C:\\", static_cast<int>(size));
+  auto* past = reinterpret_cast<volatile BYTE*>(buffer + size);
+  for (std::size_t i = 0; i < 2 * sizeof(void*); ++i) past[i] = static_cast<BYTE>(past[i] ^ 0xFF);
+  return 3;
+}
+
+CHILD_SCENARIO(overrunsTheDirectoryBuffer) {
+  support::ImportHook overrun(support::vantrelModule(), "KERNEL32.dll", "GetCurrentDirectoryA",
+                              &overrunningCurrentDirectory);
+  if (!overrun.installed()) return 2;
+  fakejni::Env jni;
+  VANTREL(getCurrentDirectory)(jni.env(), nullptr);
+  return 0;  // returned through a smashed frame
+}
+
+TEST(Boundary, ASmashedStackGuardEndsTheProcess) {
+  const support::ChildResult child = support::runChild("overrunsTheDirectoryBuffer");
+  EXPECT_TRUE(child.finished);
+  EXPECT_EQ(child.exitCode, DWORD{STATUS_STACK_BUFFER_OVERRUN});
 }
 
 std::string resourceBytes(LPCSTR type, WORD id) {

@@ -1,7 +1,8 @@
 /*
- * Machine-dependent JNI types for 32- and 64-bit x86 Windows: the JVM calls
- * native methods with __stdcall (which 64-bit Windows reads as its one
- * calling convention), and jint is a long, 32 bits wide on both.
+ * Machine-dependent JNI types for 32-bit x86, 64-bit x86-64 and ARM64
+ * Windows: the JVM calls native methods with __stdcall (which 64-bit Windows
+ * reads as its one calling convention), and jint is a long, 32 bits wide on
+ * all three.
  */
 #ifndef VANTREL_JNI_MD_H
 #define VANTREL_JNI_MD_H

@@ -119,7 +119,7 @@ class PackagingTest {
             seen.put("Export-Package", main.getValue("Export-Package").replaceAll(".*;version=\"([^\"]*)\"$", "$1"));
             assertArrayEquals(Files.readAllBytes(dist().resolve("pom.xml")),
                     read(jar.getInputStream(jar.getJarEntry("META-INF/maven/quendril/vantrel/pom.xml"))));
-            for (String folder : new String[] {"win32-x86", "win32-x86-64"}) {
+            for (String folder : new String[] {"win32-x86", "win32-x86-64", "win32-aarch64"}) {
                 byte[] dll = read(jar.getInputStream(jar.getJarEntry("quendril/utils/" + folder + "/Vantrel.dll")));
                 seen.put(folder + " version record", fixedVersion(dll));
                 // FileVersion and ProductVersion, in UTF-16 at an even offset.
