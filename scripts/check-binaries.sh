@@ -11,23 +11,27 @@ cd "$root"
 failed=0
 fail() { echo "  FAILED: $*"; failed=1; }
 
+# llvm's tools read the PE files of every architecture built here.
+nm=llvm-nm-14
+objdump=llvm-objdump-14
+
 # The msvcrt functions a DLL imports, one a line.
 msvcrt_imports() {
-  objdump -p "$1" | awk '/DLL Name:/ { dll = tolower($3); next }
-    dll == "msvcrt.dll" && NF == 3 && $1 ~ /^[0-9a-f]+$/ { print $3 }'
+  "$objdump" -p "$1" | awk '/DLL Name:/ { dll = tolower($3); next }
+    dll == "msvcrt.dll" && NF == 2 && $1 ~ /^[0-9]+$/ { print $2 }'
 }
 
-# No printf: the library formats its texts itself, so neither DLL may carry
+# No printf: the library formats its texts itself, so no DLL may carry
 # mingw's printf (its formatter, its floating-point conversion and their
 # helpers) nor the msvcrt imports that only that code needs. vfprintf stays
 # imported: the runtime's start-up code reports a failed relocation with it.
 # The x86 DLL stays within 56 KiB.
 check_no_printf() {
   local tree dll symbols imports
-  for tree in win32 win64; do
+  for tree in win32 win64 arm64; do
     dll="$build/$tree/bin/debug/Vantrel.dll"
     [ -f "$dll" ] || { fail "$dll is missing"; continue; }
-    symbols=$(nm "$dll" | awk '$2 ~ /^[TtDdBbRr]$/ { print $3 }' |
+    symbols=$("$nm" "$dll" | awk '$2 ~ /^[TtDdBbRr]$/ { print $3 }' |
       grep -E '(__mingw_(pformat|[a-z]*printf)|__pformat_|__gdtoa|__g_dfmt|__dtoa|__ldtoa)' | sort -u)
     if [ -n "$symbols" ]; then fail "$dll contains mingw's printf:" $symbols; continue; fi
     imports=$(msvcrt_imports "$dll" |

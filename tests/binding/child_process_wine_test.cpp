@@ -1,20 +1,23 @@
-// The bad-input tests rest on a child process that crashes being seen as a
-// crash, promptly, and one that ends normally as such. A child that handed
-// over its result and then hangs while exiting is ended with that result; one
-// that never hands it over is not finished.
+// The bad-input and console tests rest on a child process that crashes being
+// seen as a crash, promptly, and one that ends normally as such. A child that
+// hands over its result and then hangs in its exit fails its test; one that
+// never hands it over is not finished.
 
+#include <gtest/gtest-spi.h>
 #include <gtest/gtest.h>
 
 #include <cstdlib>
 #include <ostream>
 #include <string>
-#include <tuple>
 
 #include "support/child_process.h"
 
 namespace {
 
-CHILD_SCENARIO(endsNormally) { return 7; }
+CHILD_SCENARIO(endsNormally) {
+  support::childNote("on its way");
+  return 7;
+}
 
 CHILD_SCENARIO(crashes) {
   *static_cast<volatile int*>(nullptr) = 1;
@@ -40,10 +43,9 @@ CHILD_SCENARIO(neverReturns) {
 struct Ending {
   const char* scenario;
   DWORD timeoutMs;
-  DWORD exitGraceMs;
   bool finished;
   DWORD exitCode;
-  bool endedAfterReport;
+  const char* notes;
 };
 
 void PrintTo(const Ending& ending, std::ostream* out) { *out << ending.scenario; }
@@ -51,36 +53,44 @@ void PrintTo(const Ending& ending, std::ostream* out) { *out << ending.scenario;
 const DWORD kCrash = EXCEPTION_ACCESS_VIOLATION;
 
 const Ending kEndings[] = {
-    {"endsNormally", 30000, 5000, true, 7, false},
-    // A crash ends the child with its code, whether or not it is debugged,
-    // before the timeout.
-    {"crashes", 30000, 5000, true, kCrash, false},
-    {"hangsWhileExiting", 30000, 1000, true, 5, true},
-    // What happens after the hand-over still counts when the process ends by
-    // itself.
-    {"crashesWhileExiting", 30000, 5000, true, kCrash, false},
-    {"neverReturns", 2000, 1000, false, 0, false},
+    {"endsNormally", 30000, true, 7, "on its way\n"},
+    // A crash ends the child with its code, before the timeout.
+    {"crashes", 30000, true, kCrash, ""},
+    // What happens after the hand-over still counts.
+    {"crashesWhileExiting", 30000, true, kCrash, ""},
+    {"neverReturns", 1000, false, 0, ""},
 };
 
-class ChildEnding : public ::testing::TestWithParam<std::tuple<Ending, bool>> {};
+class ChildEnding : public ::testing::TestWithParam<Ending> {};
 
 TEST_P(ChildEnding, GivesTheResultAndHowTheChildEnded) {
-  const Ending& ending = std::get<0>(GetParam());
   support::ChildOptions options;
-  options.debug = std::get<1>(GetParam());
-  options.timeoutMs = ending.timeoutMs;
-  options.exitGraceMs = ending.exitGraceMs;
-  const support::ChildResult child = support::runChild(ending.scenario, options);
-  EXPECT_EQ(child.finished, ending.finished);
-  EXPECT_EQ(child.exitCode, ending.exitCode);
-  EXPECT_EQ(child.endedAfterReport, ending.endedAfterReport);
+  options.timeoutMs = GetParam().timeoutMs;
+  const support::ChildResult child = support::runChild(GetParam().scenario, options);
+  EXPECT_EQ(child.finished, GetParam().finished);
+  EXPECT_EQ(child.exitCode, GetParam().exitCode);
+  EXPECT_EQ(child.notes, GetParam().notes);
+  EXPECT_FALSE(child.hungAfterReport);
 }
 
-INSTANTIATE_TEST_SUITE_P(ChildProcess, ChildEnding,
-                         ::testing::Combine(::testing::ValuesIn(kEndings), ::testing::Bool()),
-                         [](const ::testing::TestParamInfo<std::tuple<Ending, bool>>& info) {
-                           return std::string(std::get<0>(info.param).scenario) +
-                                  (std::get<1>(info.param) ? "Debugged" : "");
+INSTANTIATE_TEST_SUITE_P(ChildProcess, ChildEnding, ::testing::ValuesIn(kEndings),
+                         [](const ::testing::TestParamInfo<Ending>& info) {
+                           return std::string(info.param.scenario);
                          });
+
+support::ChildResult hungChild;
+
+support::ChildResult runHangingChild() {
+  support::ChildOptions options;
+  options.exitGraceMs = 1000;
+  return support::runChild("hangsWhileExiting", options);
+}
+
+TEST(ChildProcess, AChildThatHangsInItsExitFailsItsTest) {
+  EXPECT_NONFATAL_FAILURE(hungChild = runHangingChild(), "hangs in its exit");
+  EXPECT_TRUE(hungChild.finished);
+  EXPECT_TRUE(hungChild.hungAfterReport);
+  EXPECT_EQ(hungChild.exitCode, 5u);
+}
 
 }  // namespace

@@ -184,7 +184,25 @@ TEST_F(ConsoleChar, AFailedReadGivesMinusOneRestoresTheModeAndKeepsTheHandle) {
   EXPECT_EQ(console_.calls(), readWith(1));
 }
 
+// The second reader's first take of the reader's lock: whether it found the
+// lock held (it then waits for it), said as soon as it knows.
+DWORD secondReader = 0;
+bool secondFoundTheLockHeld = false;
+HANDLE secondReaderAtTheLock = CreateEventA(nullptr, TRUE, FALSE, nullptr);
+void WINAPI enterNotingTheSecondReader(LPCRITICAL_SECTION section) {
+  if (GetCurrentThreadId() == secondReader && WaitForSingleObject(secondReaderAtTheLock, 0) == WAIT_TIMEOUT) {
+    secondFoundTheLockHeld = !TryEnterCriticalSection(section);
+    SetEvent(secondReaderAtTheLock);
+    if (!secondFoundTheLockHeld) return;
+  }
+  EnterCriticalSection(section);
+}
+
 TEST_F(ConsoleChar, TwoReadersAreSerialisedAndThePendingCodeGoesToTheNextCall) {
+  support::ImportHook lock(support::vantrelModule(), "KERNEL32.dll", "EnterCriticalSection",
+                           &enterNotingTheSecondReader);
+  ASSERT_TRUE(lock.installed());
+  ResetEvent(secondReaderAtTheLock);
   console_.pushGate();
   console_.push(keyDown(0, 59, 0));
   std::atomic<int> first{-2};
@@ -195,12 +213,14 @@ TEST_F(ConsoleChar, TwoReadersAreSerialisedAndThePendingCodeGoesToTheNextCall) {
   });
   ASSERT_TRUE(console_.waitUntilGateEntered(10000));
   std::thread reader2([&] {
+    secondReader = GetCurrentThreadId();
     fakejni::Env jni;
     second = getConsoleChar(jni);
   });
   // The second reader waits for the first one's whole read, the wait for a
   // key included: it has touched nothing.
-  Sleep(300);
+  ASSERT_EQ(WaitForSingleObject(secondReaderAtTheLock, 10000), WAIT_OBJECT_0);
+  EXPECT_TRUE(secondFoundTheLockHeld);
   EXPECT_EQ(second.load(), -2);
   EXPECT_EQ(console_.calls(), std::vector<std::string>({kGetMode, kRawMode, kRead}));
   console_.releaseGate();
@@ -209,16 +229,6 @@ TEST_F(ConsoleChar, TwoReadersAreSerialisedAndThePendingCodeGoesToTheNextCall) {
   EXPECT_EQ(first.load(), 0);
   EXPECT_EQ(second.load(), 59);
   EXPECT_EQ(console_.calls(), readWith(1));
-}
-
-std::string childReport(const support::ChildResult& result) {
-  return "exit code " + std::to_string(result.exitCode) + "\n" + joinLines(result.debugOutput);
-}
-
-support::ChildResult runDebugged(const char* scenario) {
-  support::ChildOptions options;
-  options.debug = true;
-  return support::runChild(scenario, options);
 }
 
 // The console is opened on the first read that needs it, once, with the
@@ -243,12 +253,6 @@ CHILD_SCENARIO(ConsoleOpenedOnceWithItsArguments) {
   return check.exitCode();
 }
 
-TEST(ConsoleOpen, OpenedOnceOnTheFirstReadWithItsArguments) {
-  const support::ChildResult result = runDebugged("ConsoleOpenedOnceWithItsArguments");
-  ASSERT_TRUE(result.finished);
-  EXPECT_EQ(result.exitCode, 0u) << childReport(result);
-}
-
 CHILD_SCENARIO(FailedOpenIsFinal) {
   ChildChecks check;
   fakejni::Env jni;
@@ -266,12 +270,6 @@ CHILD_SCENARIO(FailedOpenIsFinal) {
   check.expectEqual(static_cast<long long>(console.scriptLeft()), 1, "the record is never read");
   check.expect(jni.calls().empty(), "no JNI calls");
   return check.exitCode();
-}
-
-TEST(ConsoleOpen, AFailedOpenGivesMinusOneNowAndForEveryLaterCall) {
-  const support::ChildResult result = runDebugged("FailedOpenIsFinal");
-  ASSERT_TRUE(result.finished);
-  EXPECT_EQ(result.exitCode, 0u) << childReport(result);
 }
 
 // The console handle stays open between calls and is closed when the
@@ -295,12 +293,6 @@ CHILD_SCENARIO(HandleClosedAtUnload) {
   return check.exitCode();
 }
 
-TEST(ConsoleOpen, TheHandleIsClosedWhenTheLibraryUnloads) {
-  const support::ChildResult result = runDebugged("HandleClosedAtUnload");
-  ASSERT_TRUE(result.finished);
-  EXPECT_EQ(result.exitCode, 0u) << childReport(result);
-}
-
 // Without hooks: a process run without a console (as these tests are) has
 // no console input, so the reader answers -1 at once.
 constexpr int kNoScenario = 77;
@@ -318,11 +310,22 @@ CHILD_SCENARIO(NoConsoleAtAll) {
   return check.exitCode();
 }
 
-TEST(ConsoleOpen, AProcessWithoutAConsoleReadsMinusOne) {
-  const support::ChildResult result = runDebugged("NoConsoleAtAll");
+// Each scenario needs the library's console state fresh, or torn down: a
+// child process of its own.
+class ConsoleOpen : public ::testing::TestWithParam<const char*> {};
+
+TEST_P(ConsoleOpen, InAFreshProcess) {
+  const support::ChildResult result = support::runChild(GetParam());
   ASSERT_TRUE(result.finished);
   if (result.exitCode == kNoScenario) GTEST_SKIP() << "the test process was given a console";
-  EXPECT_EQ(result.exitCode, 0u) << childReport(result);
+  EXPECT_EQ(result.exitCode, 0u) << result.notes;
 }
+
+INSTANTIATE_TEST_SUITE_P(Console, ConsoleOpen,
+                         ::testing::Values("ConsoleOpenedOnceWithItsArguments", "FailedOpenIsFinal",
+                                           "HandleClosedAtUnload", "NoConsoleAtAll"),
+                         [](const ::testing::TestParamInfo<const char*>& info) {
+                           return std::string(info.param);
+                         });
 
 }  // namespace

@@ -14,6 +14,7 @@
 #include <string>
 #include <vector>
 
+#include "support/child_process.h"
 #include "support/import_hook.h"
 #include "support/vantrel_dll.h"
 
@@ -217,14 +218,14 @@ class ScriptedConsole {
   HANDLE release_;
 };
 
-// Checks inside a child process: each failure goes to the debugger output,
-// which the parent collects and shows; the count is the exit code.
+// Checks inside a child process: each failure is a note the parent shows;
+// the count is the exit code.
 class ChildChecks {
  public:
   bool expect(bool ok, const std::string& what) {
     if (!ok) {
       ++failures_;
-      OutputDebugStringA(("FAILED: " + what).c_str());
+      support::childNote("FAILED: " + what);
     }
     return ok;
   }

@@ -13,7 +13,7 @@
 #include <vector>
 
 #include "dialogs/dialog_call.h"
-#include "support/child_process.h"
+#include "support/debug_output.h"
 #include "support/fake_jni.h"
 #include "support/file_dialog_driver.h"
 #include "support/import_hook.h"
@@ -33,11 +33,11 @@ using Result = std::optional<std::vector<std::string>>;
 class RealDialog : public support::JniTest {
  protected:
   // Shows the dialog while `script` drives it; the script closes it.
-  Result run(const DialogCall& call, std::function<void(FileDialog&)> script) {
+  Result run(const DialogCall& call, std::function<void(FileDialog&)> script, bool shown = true) {
     support::DialogWatcher watcher(std::move(script));
     jobjectArray result = dialogs::callDialog(jni_, call);
     watcher.join();
-    EXPECT_TRUE(watcher.sawDialog());
+    EXPECT_EQ(watcher.sawDialog(), shown);
     EXPECT_FALSE(watcher.leftOpen()) << "the script did not close the dialog";
     return jni_.strings(result);
   }
@@ -231,11 +231,11 @@ TEST_F(RealDialog, ANameTheExtensionChangedIsCheckedAsThePlatformChecksATypedOne
       dialog.setNameBox(test.typed);
       dialog.pressOk();
       for (int round = 0; round < 3; ++round) {
-        const support::MessageBoxView box = dialog.waitForMessageBox(1500);
+        const support::MessageBoxView box = dialog.nextMessageBox();
         if (box.window == nullptr) break;
         attempt.prompts.push_back(box);
         attempt.defaults.push_back(defaultButton(box.window));
-        FileDialog::answer(box, test.answer);
+        dialog.answer(box, test.answer);
       }
       attempt.stayedOpen = IsWindowVisible(dialog.window()) != FALSE;
       if (attempt.stayedOpen) dialog.cancel();
@@ -379,63 +379,34 @@ TEST_F(RealDialog, WithoutOwnerStaysWhereThePlatformPutsIt) {
   EXPECT_EQ(moves, 0);
 }
 
-// ------------------------------------------------ debugger output, in a child
-
-std::string debugFolder() { return dialogs::scratchFolder("debug-output"); }
-
-int showAndClose(const DialogCall& call, bool accept) {
-  fakejni::Env jni;
-  support::DialogWatcher watcher([&](FileDialog& dialog) { accept ? dialog.pressOk() : dialog.cancel(); });
-  jobjectArray result = dialogs::callDialog(jni, call);
-  watcher.join();
-  if (jni.outstandingBorrows() != 0 || !jni.errors().empty()) return 2;
-  return (result != nullptr) == accept ? 0 : 1;
-}
-
-CHILD_SCENARIO(cancelledWithDirectory) { return showAndClose(save(debugFolder(), "x"), false); }
-
-CHILD_SCENARIO(acceptedWithoutDirectory) {
-  DialogCall call;
-  call.name = debugFolder() + "\\accepted";
-  return showAndClose(call, true);
-}
-
-CHILD_SCENARIO(cancelledWithOverlongDirectory) {
-  return showAndClose(save("C:\\" + std::string(300, 'd'), "x"), false);
-}
-
-CHILD_SCENARIO(unknownMode) {
-  DialogCall call = save(debugFolder(), "x");
-  call.mode = 4;
-  return showAndClose(call, false);
-}
-
-TEST(DebuggerOutput, NamesTheDirectoryWhenGivenAndAlwaysTheResult) {
-  support::ChildOptions debugged;
-  debugged.debug = true;
-  debugged.timeoutMs = 30000;
-  support::ChildResult child = support::runChild("cancelledWithDirectory", debugged);
-  EXPECT_EQ(child.exitCode, 0u);
-  EXPECT_THAT(child.debugOutput, ElementsAre("IntialDir: " + debugFolder() + "\n", "Result: 0\n"));
-
-  child = support::runChild("acceptedWithoutDirectory", debugged);
-  EXPECT_EQ(child.exitCode, 0u);
-  EXPECT_THAT(child.debugOutput, ElementsAre("Result: 1\n"));
-
-  // No dialog at all: the line still comes, carrying 0.
-  child = support::runChild("unknownMode", debugged);
-  EXPECT_EQ(child.exitCode, 0u);
-  EXPECT_THAT(child.debugOutput, ElementsAre("IntialDir: " + debugFolder() + "\n", "Result: 0\n"));
-}
-
-TEST(DebuggerOutput, AnOverlongDirectoryLineIsCutToItsBuffer) {
-  support::ChildOptions debugged;
-  debugged.debug = true;
-  debugged.timeoutMs = 30000;
-  const support::ChildResult child = support::runChild("cancelledWithOverlongDirectory", debugged);
-  EXPECT_EQ(child.exitCode, 0u);
-  const std::string full = "IntialDir: C:\\" + std::string(300, 'd') + "\n";
-  EXPECT_THAT(child.debugOutput, ElementsAre(full.substr(0, 199), "Result: 0\n"));
+// The debugger output names the directory when one is given, within its
+// line's buffer, and always the result, even when no dialog shows.
+TEST_F(RealDialog, DebuggerOutputNamesTheDirectoryWhenGivenAndAlwaysTheResult) {
+  const std::string folder = dialogs::scratchFolder("debug-output");
+  const std::string overlong = "C:\\" + std::string(300, 'd');
+  DialogCall accepted;
+  accepted.name = folder + "\\accepted";
+  DialogCall unknownMode = save(folder, "x");
+  unknownMode.mode = 4;
+  const struct {
+    DialogCall call;
+    bool accept;
+    bool shown;
+    std::vector<std::string> lines;
+  } cases[] = {
+      {save(folder, "x"), false, true, {"IntialDir: " + folder + "\n", "Result: 0\n"}},
+      {accepted, true, true, {"Result: 1\n"}},
+      {unknownMode, false, false, {"IntialDir: " + folder + "\n", "Result: 0\n"}},
+      {save(overlong, "x"), false, true, {("IntialDir: " + overlong).substr(0, 199), "Result: 0\n"}},
+  };
+  for (const auto& test : cases) {
+    SCOPED_TRACE(test.lines.front());
+    support::DebugOutputCapture output;
+    ASSERT_TRUE(output.installed());
+    run(
+        test.call, [&](FileDialog& dialog) { test.accept ? dialog.pressOk() : dialog.cancel(); }, test.shown);
+    EXPECT_EQ(output.lines(), test.lines);
+  }
 }
 
 }  // namespace

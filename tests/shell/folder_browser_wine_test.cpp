@@ -10,11 +10,9 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
-#include <atomic>
 #include <cstdint>
 #include <functional>
 #include <string>
-#include <thread>
 #include <vector>
 
 #include "support/fake_jni.h"
@@ -38,43 +36,11 @@ std::string temporaryDirectory() {
   return path;
 }
 
-// Waits on its own thread for the browser the calling thread is about to
-// show, notes what it finds, and acts on it. It keeps waiting until join()
-// says the call returned: giving up earlier would leave a slowly opening
-// browser open with nobody to close it.
-class BrowserDriver {
- public:
-  explicit BrowserDriver(std::function<void(HWND)> act)
-      : callerThread_(GetCurrentThreadId()), thread_([this, act] {
-          while (dialog_ == nullptr && !callReturned_) {
-            dialog_ = support::waitForWindow(callerThread_, "#32770", 100);
-          }
-          if (dialog_ == nullptr) return;
-          heading_ = support::windowText(GetDlgItem(dialog_, kHeading));
-          owner_ = GetWindow(dialog_, GW_OWNER);
-          hasTree_ = GetDlgItem(dialog_, kTree) != nullptr;
-          act(dialog_);
-        }) {}
-  ~BrowserDriver() { join(); }
-  // Call when the browse call has returned.
-  void join() {
-    callReturned_ = true;
-    if (thread_.joinable()) thread_.join();
-  }
-
-  bool shown() const { return dialog_ != nullptr; }
-  const std::string& heading() const { return heading_; }
-  HWND owner() const { return owner_; }
-  bool hasTree() const { return hasTree_; }
-
- private:
-  DWORD callerThread_;
-  std::atomic<bool> callReturned_{false};
-  HWND dialog_ = nullptr;
-  std::string heading_;
-  HWND owner_ = nullptr;
-  bool hasTree_ = false;
-  std::thread thread_;
+// What the watcher saw of the real browser before it acted on it.
+struct BrowserView {
+  std::string heading;
+  HWND owner = nullptr;
+  bool hasTree = false;
 };
 
 std::string selectedItemText(HWND tree) {
@@ -123,6 +89,25 @@ class FolderBrowser : public support::JniTest {
                                                 ignored1, ignored2, ignored3));
   }
 
+  // Shows the real browser, which `act` closes; view_ then holds what it
+  // showed.
+  std::optional<std::string> browseAndAct(HWND owner, const std::function<void(HWND)>& act, jint ignored1 = 0,
+                                          jint ignored2 = 0, jint ignored3 = 0) {
+    support::DialogWatcher watcher([&](support::FileDialog& dialog) {
+      const HWND window = dialog.window();
+      view_.heading = support::windowText(GetDlgItem(window, kHeading));
+      view_.owner = GetWindow(window, GW_OWNER);
+      view_.hasTree = GetDlgItem(window, kTree) != nullptr;
+      act(window);
+    });
+    std::optional<std::string> result = browse(owner, ignored1, ignored2, ignored3);
+    watcher.join();
+    EXPECT_TRUE(watcher.sawDialog());
+    EXPECT_FALSE(watcher.leftOpen());
+    return result;
+  }
+
+  BrowserView view_;
   support::ImportHook lastErrorHook_{support::vantrelModule(), "KERNEL32.dll", "GetLastError",
                                      &recordingGetLastError};
   support::ImportHook freeHook_{support::vantrelModule(), "ole32.dll", "CoTaskMemFree",
@@ -130,12 +115,10 @@ class FolderBrowser : public support::JniTest {
 };
 
 TEST_F(FolderBrowser, CancelGivesTheErrorTextWithTheLastErrorCode) {
-  BrowserDriver driver([](HWND dialog) { press(dialog, IDCANCEL); });
-  const std::optional<std::string> result = browse(nullptr);
-  driver.join();
-  ASSERT_TRUE(driver.shown());
-  EXPECT_EQ(driver.heading(), "Select a directory");
-  EXPECT_EQ(driver.owner(), nullptr);
+  const std::optional<std::string> result =
+      browseAndAct(nullptr, [](HWND dialog) { press(dialog, IDCANCEL); });
+  EXPECT_EQ(view_.heading, "Select a directory");
+  EXPECT_EQ(view_.owner, nullptr);
   ASSERT_THAT(lastErrorsRead, ::testing::SizeIs(1));
   EXPECT_EQ(result, "Error: " + std::to_string(static_cast<int>(lastErrorsRead[0])));
   EXPECT_THAT(freedByLibrary, ElementsAre());  // nothing to free
@@ -148,21 +131,16 @@ TEST_F(FolderBrowser, ChosenFolderGivesItsPathAndTheOwnerOwnsTheBrowser) {
   HWND owner = windows.create("Browser owner");
   ASSERT_NE(owner, nullptr);
 
-  BrowserDriver driver([&](HWND dialog) {
-    // Selects the folder in the tree, once the browser has filled it, then
-    // accepts as the user would.
-    HWND tree = GetDlgItem(dialog, kTree);
-    for (int attempt = 0; attempt < 200 && selectedItemText(tree) != "vantrel-browse"; ++attempt) {
-      SendMessageA(dialog, BFFM_SETSELECTIONA, TRUE, reinterpret_cast<LPARAM>(folder.c_str()));
-      Sleep(25);
-    }
+  std::string selected;
+  const std::optional<std::string> result = browseAndAct(owner, [&](HWND dialog) {
+    // Selects the folder in the tree, then accepts as the user would.
+    support::sendBounded(dialog, BFFM_SETSELECTIONA, TRUE, reinterpret_cast<LPARAM>(folder.c_str()));
+    selected = selectedItemText(GetDlgItem(dialog, kTree));
     press(dialog, IDOK);
   });
-  const std::optional<std::string> result = browse(owner);
-  driver.join();
-  ASSERT_TRUE(driver.shown());
-  EXPECT_TRUE(driver.hasTree());
-  EXPECT_EQ(driver.owner(), owner);
+  EXPECT_EQ(selected, "vantrel-browse");
+  EXPECT_TRUE(view_.hasTree);
+  EXPECT_EQ(view_.owner, owner);
   EXPECT_EQ(result, folder);
   EXPECT_THAT(lastErrorsRead, ElementsAre());
   EXPECT_THAT(freedByLibrary, ::testing::SizeIs(1));
@@ -173,11 +151,9 @@ TEST_F(FolderBrowser, IgnoredArgumentsChangeNothing) {
   for (jint ignored : std::initializer_list<jint>{-1, static_cast<jint>(0x80000000)}) {
     SCOPED_TRACE(ignored);
     lastErrorsRead.clear();
-    BrowserDriver driver([](HWND dialog) { press(dialog, IDCANCEL); });
-    const std::optional<std::string> result = browse(nullptr, ignored, ~ignored, ignored ^ 0x5A5A5A5A);
-    driver.join();
-    ASSERT_TRUE(driver.shown());
-    EXPECT_EQ(driver.heading(), "Select a directory");
+    const std::optional<std::string> result = browseAndAct(
+        nullptr, [](HWND dialog) { press(dialog, IDCANCEL); }, ignored, ~ignored, ignored ^ 0x5A5A5A5A);
+    EXPECT_EQ(view_.heading, "Select a directory");
     ASSERT_THAT(lastErrorsRead, ::testing::SizeIs(1));
     EXPECT_EQ(result, "Error: " + std::to_string(static_cast<int>(lastErrorsRead[0])));
   }
@@ -285,6 +261,7 @@ HRESULT WINAPI refusingCoInitialize(void* reserved) {
 TEST_F(StandInBrowser, RefusedInitialisationStillShowsTheBrowser) {
   support::ImportHook hook(support::vantrelModule(), "ole32.dll", "CoInitialize", &refusingCoInitialize);
   ASSERT_TRUE(hook.installed());
+  coInitializeCalls = 0;
   recorded.lastErrorToLeave = 0;
   EXPECT_EQ(browse(nullptr), "Error: 0");
   EXPECT_EQ(coInitializeCalls, 1);

@@ -11,6 +11,7 @@
 #include <cstring>
 #include <string>
 
+#include "support/child_process.h"
 #include "support/fake_jni.h"
 #include "support/import_hook.h"
 #include "support/jni_test.h"
@@ -58,14 +59,17 @@ TEST_F(SpecialFolders, NumberTheShellRejectsGivesNull) {
   EXPECT_THAT(jni_.calls(), ElementsAre());
 }
 
+std::string lowerCase(std::string text) {
+  std::transform(text.begin(), text.end(), text.begin(),
+                 [](char c) { return static_cast<char>(tolower(c)); });
+  return text;
+}
+
 // The platform's system folder, lower case, with its final backslash.
 std::string systemFolder() {
   char folder[MAX_PATH] = {};
   GetSystemDirectoryA(folder, sizeof folder);
-  std::string text = folder;
-  std::transform(text.begin(), text.end(), text.begin(),
-                 [](char c) { return static_cast<char>(tolower(c)); });
-  return text + "\\";
+  return lowerCase(folder) + "\\";
 }
 
 TEST_F(SpecialFolders, LibraryComesFromTheSystemFolderAndIsFreedAfterTheResultIsMade) {
@@ -80,28 +84,30 @@ TEST_F(SpecialFolders, LibraryComesFromTheSystemFolderAndIsFreedAfterTheResultIs
 
 // A library of that name beside the program is the one a search by name
 // finds first. Wine then maps its own library under the planted file's
-// name, which the loaded module's file name shows.
-TEST_F(SpecialFolders, ACopyPlantedBesideTheProgramIsNeverLoaded) {
+// name, which the loaded module's file name shows. The call runs in a child
+// process: a planted copy that did get loaded would stay in the process.
+CHILD_SCENARIO(callWithACopyPlantedBesideTheProgram) {
+  fakejni::Env jni;
+  support::LibraryLoadWatch watch(&jni);
+  if (!watch.installed()) return 100;
+  const std::optional<std::string> path =
+      jni.text(VANTREL(getSHFolderPath)(jni.env(), nullptr, CSIDL_WINDOWS));
+  HRESULT result = E_FAIL;
+  if (path != platformFolderPath(CSIDL_WINDOWS, &result)) return 101;
+  for (const std::string& file : watch.loadedFiles()) support::childNote(lowerCase(file));
+  return 0;
+}
+
+TEST(PlantedLibrary, ACopyBesideTheProgramIsNeverLoaded) {
   char program[MAX_PATH] = {};
   GetModuleFileNameA(nullptr, program, sizeof program);
   std::string planted = program;
   planted = planted.substr(0, planted.rfind('\\') + 1) + "shfolder.dll";
   ASSERT_TRUE(CopyFileA(support::vantrelPath().c_str(), planted.c_str(), FALSE));
-  std::optional<std::string> path;
-  std::vector<std::string> files;
-  {
-    support::LibraryLoadWatch watch(&jni_);
-    ASSERT_TRUE(watch.installed());
-    path = folderPath(CSIDL_WINDOWS);
-    files = watch.loadedFiles();
-  }
-  EXPECT_TRUE(DeleteFileA(planted.c_str())) << "a planted copy is still held";
-  HRESULT result = E_FAIL;
-  EXPECT_EQ(path, platformFolderPath(CSIDL_WINDOWS, &result));
-  ASSERT_EQ(files.size(), 1u);
-  std::transform(files[0].begin(), files[0].end(), files[0].begin(),
-                 [](char c) { return static_cast<char>(tolower(c)); });
-  EXPECT_EQ(files[0], systemFolder() + "shfolder.dll");
+  const support::ChildResult child = support::runChild("callWithACopyPlantedBesideTheProgram");
+  EXPECT_TRUE(DeleteFileA(planted.c_str()));
+  EXPECT_EQ(child.exitCode, 0u) << "100: no watch, 101: not the shell's path";
+  EXPECT_EQ(child.notes, systemFolder() + "shfolder.dll\n");
 }
 
 // A stand-in for the shell-folder entry point: records its arguments and

@@ -1,8 +1,11 @@
 #include "support/child_process.h"
 
+#include <gtest/gtest.h>
+
 #include <cstdio>
 #include <cstring>
 #include <map>
+#include <vector>
 
 namespace support {
 namespace {
@@ -10,14 +13,32 @@ namespace {
 const char kChildOption[] = "--vantrel-child=";
 const char kReportOption[] = "--vantrel-report=";
 
+// Scenarios that may hang in their own exit under Wine, with the reason: the
+// runner ends them and says so, and their tests do not fail for it. None is
+// known now: the children that stopped under 64-bit Wine stopped while their
+// scenario ran (two threads racing to set up the window system), not in their
+// exit, and the first window call in main() ended that.
+struct KnownExitHang {
+  const char* scenario;
+  const char* reason;
+};
+const std::vector<KnownExitHang> kKnownExitHangs = {};
+
+const char* knownExitHangReason(const char* scenario) {
+  for (const KnownExitHang& known : kKnownExitHangs) {
+    if (std::strcmp(known.scenario, scenario) == 0) return known.reason;
+  }
+  return nullptr;
+}
+
 std::map<std::string, ChildScenario>& scenarios() {
   static std::map<std::string, ChildScenario> registry;
   return registry;
 }
 
-// The child's result as it hands it over: a small shared record, filled in
-// before the event is set. The names are the parent's process id and a
-// count, so each run has its own pair.
+// The child's result as it hands it over: a small shared record, its notes
+// written as they come, its exit code last, then the event set. The names
+// are the parent's process id and a count, so each run has its own pair.
 class ReportChannel {
  public:
   ReportChannel() = default;
@@ -52,22 +73,26 @@ class ReportChannel {
     return mapping_ && ready_ && map();
   }
 
+  void note(const std::string& line) {
+    const std::size_t used = std::strlen(record_->notes);
+    std::snprintf(record_->notes + used, sizeof record_->notes - used, "%s\n", line.c_str());
+  }
+
   void hand(DWORD exitCode) {
     record_->exitCode = exitCode;
-    InterlockedExchange(&record_->handed, 1);
     SetEvent(ready_);
   }
 
   HANDLE ready() const { return ready_; }
-
-  bool handed() const { return WaitForSingleObject(ready_, 0) == WAIT_OBJECT_0 && record_->handed == 1; }
-
   DWORD exitCode() const { return record_->exitCode; }
+  std::string notes() const {
+    return std::string(record_->notes, strnlen(record_->notes, sizeof record_->notes));
+  }
 
  private:
   struct Record {
-    volatile LONG handed;
     DWORD exitCode;
+    char notes[8192];
   };
 
   bool map() {
@@ -81,150 +106,34 @@ class ReportChannel {
   Record* record_ = nullptr;
 };
 
-// Waits for the child to end: up to the timeout while it has not handed over
-// its result, then up to the grace period.
-class ChildWatch {
- public:
-  ChildWatch(const char* scenario, const PROCESS_INFORMATION& process, const ReportChannel& report,
-             const ChildOptions& options, ChildResult& result)
-      : scenario_(scenario),
-        process_(process),
-        report_(report),
-        options_(options),
-        result_(result),
-        start_(GetTickCount()) {}
-
-  // Ends the child when its time is up; true once it has been ended.
-  bool endIfDue() {
-    if (ended_) return true;
-    const DWORD now = GetTickCount();
-    if (!handed_ && report_.handed()) {
-      handed_ = true;
-      handedAt_ = now;
-    }
-    if (handed_) {
-      if (now - handedAt_ < options_.exitGraceMs) return false;
-      // The result is complete; only the process's own ending is stuck.
-      // (A child that has just ended by itself keeps its own exit code.)
-      if (TerminateProcess(process_.hProcess, report_.exitCode())) {
-        std::fprintf(
-            stderr,
-            "child scenario %s handed over exit code %lu but was still running %lu ms later: ended it\n",
-            scenario_, report_.exitCode(), options_.exitGraceMs);
-        result_.endedAfterReport = true;
-      }
-    } else {
-      if (now - start_ < options_.timeoutMs) return false;
-      TerminateProcess(process_.hProcess, 0xDEAD);
-      timedOut_ = true;
-    }
-    ended_ = true;
-    return true;
-  }
-
-  bool timedOut() const { return timedOut_; }
-
- private:
-  const char* scenario_;
-  const PROCESS_INFORMATION& process_;
-  const ReportChannel& report_;
-  const ChildOptions& options_;
-  ChildResult& result_;
-  const DWORD start_;
-  bool handed_ = false;
-  DWORD handedAt_ = 0;
-  bool ended_ = false;
-  bool timedOut_ = false;
-};
-
-const DWORD kPollMs = 100;
-const DWORD kLastEventsMs = 5000;
-
-void waitForChild(const PROCESS_INFORMATION& process, const ReportChannel& report, ChildWatch& watch) {
-  const HANDLE handles[] = {process.hProcess, report.ready()};
-  // Once the result is in, only the process is worth waiting for.
-  DWORD count = 2;
-  for (;;) {
-    const DWORD wait = WaitForMultipleObjects(count, handles, FALSE, kPollMs);
-    if (wait == WAIT_OBJECT_0) return;
-    if (wait == WAIT_OBJECT_0 + 1) count = 1;
-    if (watch.endIfDue()) {
-      WaitForSingleObject(process.hProcess, 5000);
-      return;
-    }
-  }
-}
-
-void collectDebugOutput(const PROCESS_INFORMATION& process, ChildResult& result, ChildWatch& watch) {
-  DWORD endedAt = 0;
-  bool ended = false;
-  for (;;) {
-    DEBUG_EVENT event = {};
-    if (!WaitForDebugEvent(&event, kPollMs)) {
-      if (!watch.endIfDue() || WaitForSingleObject(process.hProcess, 0) != WAIT_OBJECT_0) continue;
-      // The last debug events of an ended process come a little later;
-      // should they never come, the process is over all the same.
-      if (!ended) {
-        ended = true;
-        endedAt = GetTickCount();
-      } else if (GetTickCount() - endedAt > kLastEventsMs) {
-        return;
-      }
-      continue;
-    }
-    // Late events of an earlier child debugged by this thread are let go.
-    const bool ours = event.dwProcessId == process.dwProcessId;
-    DWORD status = DBG_CONTINUE;
-    switch (event.dwDebugEventCode) {
-      case OUTPUT_DEBUG_STRING_EVENT: {
-        if (!ours) break;
-        const OUTPUT_DEBUG_STRING_INFO& info = event.u.DebugString;
-        std::string text(info.nDebugStringLength, '\0');
-        SIZE_T read = 0;
-        ReadProcessMemory(process.hProcess, info.lpDebugStringData, &text[0], text.size(), &read);
-        text.resize(read);
-        if (!text.empty() && text.back() == '\0') text.pop_back();
-        result.debugOutput.push_back(text);
-        break;
-      }
-      case EXCEPTION_DEBUG_EVENT:
-        if (event.u.Exception.ExceptionRecord.ExceptionCode != EXCEPTION_BREAKPOINT) {
-          status = DBG_EXCEPTION_NOT_HANDLED;
-        }
-        break;
-      case CREATE_PROCESS_DEBUG_EVENT:
-        if (event.u.CreateProcessInfo.hFile) CloseHandle(event.u.CreateProcessInfo.hFile);
-        break;
-      case LOAD_DLL_DEBUG_EVENT:
-        if (event.u.LoadDll.hFile) CloseHandle(event.u.LoadDll.hFile);
-        break;
-      case EXIT_PROCESS_DEBUG_EVENT:
-        ContinueDebugEvent(event.dwProcessId, event.dwThreadId, DBG_CONTINUE);
-        if (ours) return;
-        continue;
-      default:
-        break;
-    }
-    ContinueDebugEvent(event.dwProcessId, event.dwThreadId, status);
-    watch.endIfDue();
-  }
-}
+// The channel of this process when it runs as a child.
+ReportChannel* childChannel = nullptr;
 
 LONG WINAPI endOnCrash(EXCEPTION_POINTERS* exception) {
   TerminateProcess(GetCurrentProcess(), exception->ExceptionRecord->ExceptionCode);
   return EXCEPTION_EXECUTE_HANDLER;
 }
 
-// Hands the result to the parent that asked for it on the command line.
-void handOver(int argc, char** argv, DWORD exitCode) {
+const char* optionValue(int argc, char** argv, const char* option) {
+  const std::size_t length = std::strlen(option);
   for (int i = 1; i < argc; ++i) {
-    if (std::strncmp(argv[i], kReportOption, sizeof kReportOption - 1) != 0) continue;
-    ReportChannel report;
-    if (report.open(argv[i] + sizeof kReportOption - 1)) {
-      report.hand(exitCode);
-    } else {
-      std::fprintf(stderr, "cannot hand over the result (error %lu)\n", GetLastError());
-    }
+    if (std::strncmp(argv[i], option, length) == 0) return argv[i] + length;
+  }
+  return nullptr;
+}
+
+// The child has handed over its result: it must now end by itself.
+void awaitExit(const char* scenario, const PROCESS_INFORMATION& process, const ReportChannel& report,
+               const ChildOptions& options, ChildResult& result) {
+  if (WaitForSingleObject(process.hProcess, options.exitGraceMs) == WAIT_OBJECT_0) return;
+  if (!TerminateProcess(process.hProcess, report.exitCode())) return;  // it has just ended by itself
+  WaitForSingleObject(process.hProcess, INFINITE);
+  result.hungAfterReport = true;
+  if (const char* reason = knownExitHangReason(scenario)) {
+    std::fprintf(stderr, "child scenario %s hung in its exit and was ended (known: %s)\n", scenario, reason);
+  } else {
+    ADD_FAILURE() << "child scenario " << scenario << " handed over exit code " << report.exitCode()
+                  << " but was still running " << options.exitGraceMs << " ms later: it hangs in its exit";
   }
 }
 
@@ -239,8 +148,8 @@ ChildResult runChild(const char* scenario, const ChildOptions& options) {
   const std::string reportName = ReportChannel::newName();
   ReportChannel report;
   if (!report.create(reportName)) {
-    std::fprintf(stderr, "cannot make the result record for child scenario %s (error %lu)\n", scenario,
-                 GetLastError());
+    ADD_FAILURE() << "cannot make the result record for child scenario " << scenario << " (error "
+                  << GetLastError() << ")";
     return result;
   }
   char program[MAX_PATH] = {};
@@ -250,47 +159,58 @@ ChildResult runChild(const char* scenario, const ChildOptions& options) {
   STARTUPINFOA startup = {};
   startup.cb = sizeof startup;
   PROCESS_INFORMATION process = {};
-  DWORD flags = options.creationFlags | (options.debug ? DEBUG_ONLY_THIS_PROCESS : 0);
-  if (!CreateProcessA(program, &commandLine[0], nullptr, nullptr, FALSE, flags, nullptr, nullptr, &startup,
-                      &process)) {
-    std::fprintf(stderr, "cannot start child scenario %s (error %lu)\n", scenario, GetLastError());
+  if (!CreateProcessA(program, &commandLine[0], nullptr, nullptr, FALSE, options.creationFlags, nullptr,
+                      nullptr, &startup, &process)) {
+    ADD_FAILURE() << "cannot start child scenario " << scenario << " (error " << GetLastError() << ")";
     return result;
   }
-  ChildWatch watch(scenario, process, report, options, result);
-  if (options.debug) {
-    collectDebugOutput(process, result, watch);
-    WaitForSingleObject(process.hProcess, options.timeoutMs);
-  } else {
-    waitForChild(process, report, watch);
-  }
-  if (!watch.timedOut()) {
+  const HANDLE ends[] = {process.hProcess, report.ready()};
+  const DWORD first = WaitForMultipleObjects(2, ends, FALSE, options.timeoutMs);
+  if (first == WAIT_OBJECT_0 + 1) awaitExit(scenario, process, report, options, result);
+  if (first == WAIT_OBJECT_0 || first == WAIT_OBJECT_0 + 1) {
     GetExitCodeProcess(process.hProcess, &result.exitCode);
     result.finished = true;
+  } else {
+    TerminateProcess(process.hProcess, 0xDEAD);
+    WaitForSingleObject(process.hProcess, INFINITE);
   }
+  result.notes = report.notes();
   CloseHandle(process.hThread);
   CloseHandle(process.hProcess);
   return result;
 }
 
-bool runChildScenarioIfAsked(int argc, char** argv, int* exitCode) {
-  for (int i = 1; i < argc; ++i) {
-    if (std::strncmp(argv[i], kChildOption, sizeof kChildOption - 1) == 0) {
-      // A crash must end the child with its exception code, not start a
-      // debugger that nobody will attend to.
-      SetErrorMode(SEM_FAILCRITICALERRORS | SEM_NOGPFAULTERRORBOX);
-      SetUnhandledExceptionFilter(endOnCrash);
-      auto found = scenarios().find(argv[i] + sizeof kChildOption - 1);
-      if (found == scenarios().end()) {
-        std::fprintf(stderr, "no child scenario %s\n", argv[i]);
-        *exitCode = 120;
-      } else {
-        *exitCode = found->second();
-      }
-      handOver(argc, argv, static_cast<DWORD>(*exitCode));
-      return true;
-    }
+void childNote(const std::string& line) {
+  if (childChannel) {
+    childChannel->note(line);
+  } else {
+    std::fprintf(stderr, "%s\n", line.c_str());
   }
-  return false;
+}
+
+bool runChildScenarioIfAsked(int argc, char** argv, int* exitCode) {
+  const char* name = optionValue(argc, argv, kChildOption);
+  if (!name) return false;
+  // A crash must end the child with its exception code, not start a
+  // debugger that nobody will attend to.
+  SetErrorMode(SEM_FAILCRITICALERRORS | SEM_NOGPFAULTERRORBOX);
+  SetUnhandledExceptionFilter(endOnCrash);
+  static ReportChannel report;
+  const char* reportName = optionValue(argc, argv, kReportOption);
+  if (reportName && report.open(reportName)) {
+    childChannel = &report;
+  } else {
+    std::fprintf(stderr, "cannot hand over the result (error %lu)\n", GetLastError());
+  }
+  auto found = scenarios().find(name);
+  if (found == scenarios().end()) {
+    std::fprintf(stderr, "no child scenario %s\n", name);
+    *exitCode = 120;
+  } else {
+    *exitCode = found->second();
+  }
+  if (childChannel) childChannel->hand(static_cast<DWORD>(*exitCode));
+  return true;
 }
 
 }  // namespace support

@@ -4,9 +4,8 @@
 #include <commdlg.h>
 #include <dlgs.h>
 
-#include <cstring>
-
-#include "support/window_thread.h"
+#include <mutex>
+#include <set>
 
 namespace support {
 namespace {
@@ -33,18 +32,94 @@ BOOL CALLBACK findOkButton(HWND window, LPARAM lParam) {
   return TRUE;
 }
 
-struct OwnedSearch {
-  HWND owner;
+// What the hooks on the dialog's thread saw, for the watcher: dialog windows
+// being destroyed, and the markers the thread took from its queue. One
+// watcher at a time.
+struct DialogThreadEvents {
+  std::mutex mutex;
+  std::set<HWND> destroyed;
+  int markersTaken = 0;
+  HANDLE changed = CreateEventA(nullptr, FALSE, FALSE, nullptr);
+  HHOOK destroyHook = nullptr;
+  HHOOK queueHook = nullptr;
+};
+DialogThreadEvents threadEvents;
+
+UINT markerMessage() {
+  static const UINT message = RegisterWindowMessageA("VantrelDialogMarker");
+  return message;
+}
+
+LRESULT CALLBACK watchDestroy(int code, WPARAM wParam, LPARAM lParam) {
+  if (code == HCBT_DESTROYWND && hasClass(reinterpret_cast<HWND>(wParam), "#32770")) {
+    {
+      std::lock_guard<std::mutex> lock(threadEvents.mutex);
+      threadEvents.destroyed.insert(reinterpret_cast<HWND>(wParam));
+    }
+    SetEvent(threadEvents.changed);
+  }
+  return CallNextHookEx(nullptr, code, wParam, lParam);
+}
+
+LRESULT CALLBACK watchQueue(int code, WPARAM wParam, LPARAM lParam) {
+  const auto* message = reinterpret_cast<const MSG*>(lParam);
+  if (code == HC_ACTION && wParam == PM_REMOVE && message->hwnd == nullptr &&
+      message->message == markerMessage()) {
+    {
+      std::lock_guard<std::mutex> lock(threadEvents.mutex);
+      ++threadEvents.markersTaken;
+    }
+    SetEvent(threadEvents.changed);
+  }
+  return CallNextHookEx(nullptr, code, wParam, lParam);
+}
+
+int markersTaken() {
+  std::lock_guard<std::mutex> lock(threadEvents.mutex);
+  return threadEvents.markersTaken;
+}
+
+// Destroyed, or on its way: the handle stays valid while it is destroyed.
+bool gone(HWND window) {
+  std::lock_guard<std::mutex> lock(threadEvents.mutex);
+  return threadEvents.destroyed.count(window) != 0 || !IsWindow(window);
+}
+
+// Checks `done` whenever the dialog's thread reports a change, and at
+// least every few milliseconds for what no hook reports (a window shown).
+template <typename Condition>
+bool waitUntil(const Condition& done, DWORD timeoutMs) {
+  const DWORD start = GetTickCount();
+  while (!done()) {
+    const DWORD spent = GetTickCount() - start;
+    if (spent >= timeoutMs) return false;
+    WaitForSingleObject(threadEvents.changed, timeoutMs - spent < 20 ? timeoutMs - spent : 20);
+  }
+  return true;
+}
+
+struct DialogSearch {
+  HWND owner;  // nullptr: any visible dialog of the thread
   HWND found;
 };
 
-BOOL CALLBACK findOwnedDialog(HWND window, LPARAM lParam) {
-  auto* search = reinterpret_cast<OwnedSearch*>(lParam);
-  if (hasClass(window, "#32770") && IsWindowVisible(window) && GetWindow(window, GW_OWNER) == search->owner) {
+// A live "#32770" window: a visible one, or one owned by `owner` whether or
+// not it shows yet (a message box is shown from within its own loop).
+BOOL CALLBACK findDialog(HWND window, LPARAM lParam) {
+  auto* search = reinterpret_cast<DialogSearch*>(lParam);
+  const bool candidate = search->owner != nullptr ? GetWindow(window, GW_OWNER) == search->owner
+                                                  : IsWindowVisible(window) != FALSE;
+  if (candidate && hasClass(window, "#32770") && !gone(window)) {
     search->found = window;
     return FALSE;
   }
   return TRUE;
+}
+
+HWND dialogOf(DWORD threadId, HWND owner = nullptr) {
+  DialogSearch search = {owner, nullptr};
+  EnumThreadWindows(threadId, findDialog, reinterpret_cast<LPARAM>(&search));
+  return search.found;
 }
 
 BOOL CALLBACK readMessageBoxPart(HWND window, LPARAM lParam) {
@@ -62,15 +137,8 @@ BOOL CALLBACK closeDialogWindow(HWND window, LPARAM) {
   return TRUE;
 }
 
-bool anyDialogOf(DWORD threadId) { return waitForWindow(threadId, "#32770", 0) != nullptr; }
-
 bool waitForNoDialog(DWORD threadId, DWORD timeoutMs) {
-  const DWORD start = GetTickCount();
-  while (anyDialogOf(threadId)) {
-    if (GetTickCount() - start > timeoutMs) return false;
-    Sleep(20);
-  }
-  return true;
+  return waitUntil([&] { return dialogOf(threadId) == nullptr; }, timeoutMs);
 }
 
 // The probe's state: one probe at a time, on the thread that shows dialogs.
@@ -189,37 +257,39 @@ void FileDialog::cancel() const {
                reinterpret_cast<LPARAM>(GetDlgItem(window_, IDCANCEL)));
 }
 
-MessageBoxView FileDialog::waitForMessageBox(DWORD timeoutMs) const {
+MessageBoxView FileDialog::nextMessageBox() const {
+  // A marker posted behind the press is taken from the thread's queue by the
+  // loop of the message box the press raised, or once the press has been
+  // handled and nothing was raised.
   const DWORD threadId = GetWindowThreadProcessId(window_, nullptr);
-  const DWORD start = GetTickCount();
-  OwnedSearch search = {window_, nullptr};
-  while (true) {
-    EnumThreadWindows(threadId, findOwnedDialog, reinterpret_cast<LPARAM>(&search));
-    if (search.found != nullptr || GetTickCount() - start > timeoutMs) break;
-    Sleep(20);
-  }
+  const int before = markersTaken();
+  PostThreadMessageA(threadId, markerMessage(), 0, 0);
+  waitUntil([&] { return markersTaken() > before || gone(window_); }, kSendTimeoutMs);
   MessageBoxView view;
-  if (search.found == nullptr) return view;
-  // Up and waiting for the user once a message to it is answered.
-  sendBounded(search.found, WM_NULL, 0, 0);
-  view.window = search.found;
-  view.caption = windowText(search.found);
-  EnumChildWindows(search.found, readMessageBoxPart, reinterpret_cast<LPARAM>(&view));
+  view.window = dialogOf(threadId, window_);
+  if (view.window == nullptr) return view;
+  view.caption = windowText(view.window);
+  EnumChildWindows(view.window, readMessageBoxPart, reinterpret_cast<LPARAM>(&view));
   return view;
 }
 
-void FileDialog::answer(const MessageBoxView& box, int id) {
+void FileDialog::answer(const MessageBoxView& box, int id) const {
   PostMessageA(box.window, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED),
                reinterpret_cast<LPARAM>(GetDlgItem(box.window, id)));
   // Gone before the caller looks for what comes next.
-  const DWORD start = GetTickCount();
-  while (IsWindow(box.window) && GetTickCount() - start < kSendTimeoutMs) Sleep(20);
+  waitUntil([&] { return gone(box.window); }, kSendTimeoutMs);
 }
 
 // ------------------------------------------------------------- DialogWatcher
 
 DialogWatcher::DialogWatcher(std::function<void(FileDialog&)> script) : script_(std::move(script)) {
   const DWORD threadId = GetCurrentThreadId();
+  {
+    std::lock_guard<std::mutex> lock(threadEvents.mutex);
+    threadEvents.destroyed.clear();
+  }
+  threadEvents.destroyHook = SetWindowsHookExA(WH_CBT, watchDestroy, nullptr, threadId);
+  threadEvents.queueHook = SetWindowsHookExA(WH_GETMESSAGE, watchQueue, nullptr, threadId);
   thread_ = std::thread([this, threadId] { watch(threadId); });
 }
 
@@ -227,12 +297,21 @@ DialogWatcher::~DialogWatcher() { join(); }
 
 void DialogWatcher::join() {
   callReturned_ = true;
+  SetEvent(threadEvents.changed);
   if (thread_.joinable()) thread_.join();
+  if (threadEvents.destroyHook) UnhookWindowsHookEx(threadEvents.destroyHook);
+  if (threadEvents.queueHook) UnhookWindowsHookEx(threadEvents.queueHook);
+  threadEvents.destroyHook = threadEvents.queueHook = nullptr;
 }
 
 void DialogWatcher::watch(DWORD threadId) {
   HWND window = nullptr;
-  while (window == nullptr && !callReturned_) window = waitForWindow(threadId, "#32770", 100);
+  waitUntil(
+      [&] {
+        window = dialogOf(threadId);
+        return window != nullptr || callReturned_;
+      },
+      INFINITE);
   if (window == nullptr) return;
   sawDialog_ = true;
   // A message sent to the dialog is handled once its thread waits in the
@@ -243,7 +322,7 @@ void DialogWatcher::watch(DWORD threadId) {
   if (waitForNoDialog(threadId, kCloseTimeoutMs)) return;
   leftOpen_ = true;
   // Message boxes the dialog raised go first, then the dialog itself.
-  for (int round = 0; round < 10 && anyDialogOf(threadId); ++round) {
+  for (int round = 0; round < 10 && dialogOf(threadId) != nullptr; ++round) {
     EnumThreadWindows(threadId, closeDialogWindow, 0);
     waitForNoDialog(threadId, 1000);
   }

@@ -47,12 +47,13 @@ class FileDialog {
   RECT rect() const;
   void pressOk() const;
   void cancel() const;
-  // The message box the dialog raised (a "#32770" window it owns), waited
-  // for up to `timeoutMs`; its window is null when none came.
-  MessageBoxView waitForMessageBox(DWORD timeoutMs) const;
+  // The message box the dialog raised on the last press, once the dialog
+  // has handled it: its window is null when the press raised none (or no
+  // further one after the last answer).
+  MessageBoxView nextMessageBox() const;
   // Presses the button `id` (IDYES, IDNO) of a message box and waits until
   // it has closed.
-  static void answer(const MessageBoxView& box, int id);
+  void answer(const MessageBoxView& box, int id) const;
 
  private:
   HWND control(int id) const { return GetDlgItem(window_, id); }
@@ -65,6 +66,10 @@ class FileDialog {
 // script ends is cancelled and reported by leftOpen(). It keeps watching
 // until join() says the call returned, however slowly the dialog opens:
 // a watcher that gave up early would leave a late dialog open for good.
+// Hooks on the constructing thread tell the watcher when a dialog window is
+// destroyed and when the thread has handled what was posted to it, so its
+// waits end on those events rather than after a fixed time. One watcher at
+// a time.
 class DialogWatcher {
  public:
   explicit DialogWatcher(std::function<void(FileDialog&)> script);

@@ -34,22 +34,6 @@ void registerClasses() {
   (void)registered;
 }
 
-struct Search {
-  const char* className;
-  HWND found;
-};
-
-BOOL CALLBACK matchWindow(HWND window, LPARAM lParam) {
-  auto* search = reinterpret_cast<Search*>(lParam);
-  char name[64] = {};
-  GetClassNameA(window, name, sizeof name);
-  if (lstrcmpiA(name, search->className) == 0 && IsWindowVisible(window)) {
-    search->found = window;
-    return FALSE;
-  }
-  return TRUE;
-}
-
 }  // namespace
 
 WindowThread::WindowThread() {
@@ -95,21 +79,6 @@ HWND WindowThread::create(const std::string& title, int x, int y, int width, int
 
 void WindowThread::destroy(HWND window) {
   run([&] { DestroyWindow(window); });
-}
-
-HWND waitForWindow(DWORD threadId, const char* className, DWORD timeoutMs) {
-  const DWORD start = GetTickCount();
-  do {
-    Search search = {className, nullptr};
-    if (threadId != 0) {
-      EnumThreadWindows(threadId, matchWindow, reinterpret_cast<LPARAM>(&search));
-    } else {
-      EnumWindows(matchWindow, reinterpret_cast<LPARAM>(&search));
-    }
-    if (search.found != nullptr) return search.found;
-    Sleep(20);
-  } while (GetTickCount() - start < timeoutMs);
-  return nullptr;
 }
 
 }  // namespace support

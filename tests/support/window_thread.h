@@ -34,8 +34,4 @@ class WindowThread {
   HANDLE ready_ = nullptr;
 };
 
-// Polls for a visible top-level window of `className` that belongs to thread
-// `threadId` (0: any thread); NULL when none shows within `timeoutMs`.
-HWND waitForWindow(DWORD threadId, const char* className, DWORD timeoutMs = 10000);
-
 }  // namespace support

@@ -7,6 +7,9 @@ import java.nio.file.DirectoryStream;
 import java.nio.file.Files;
 import java.nio.file.LinkOption;
 import java.nio.file.Path;
+import java.nio.file.StandardOpenOption;
+import java.nio.file.attribute.BasicFileAttributes;
+import java.nio.file.attribute.FileTime;
 import java.util.ArrayList;
 import java.util.List;
 import java.util.concurrent.TimeUnit;
@@ -14,43 +17,80 @@ import java.util.regex.Matcher;
 import java.util.regex.Pattern;
 
 /**
- * Removes what earlier runs of the loader left behind: partial files of
- * interrupted writes older than a day, private copies whose process has
- * ended, and cache folders of other versions that no live process holds. It
- * touches only names the loader writes, only inside the folders it creates,
- * and never follows a link.
+ * Removes what earlier runs of the loader left in the user's own places, at
+ * most once a day per place: partial files of interrupted writes older than
+ * a day, private copies whose process has ended, and other versions' folders
+ * unused for 30 days that no live process holds. It reads every entry
+ * without following links, and touches only plain files and folders with
+ * the names the loader writes, owned by the user.
  */
 final class CacheSweep {
 
-    static final long PART_AGE_MILLIS = TimeUnit.DAYS.toMillis(1);
+    static final long DAY_MILLIS = TimeUnit.DAYS.toMillis(1);
+    static final long UNUSED_MILLIS = TimeUnit.DAYS.toMillis(30);
 
-    /** A cache folder: the library's version and the start of the DLL's hash. */
+    /** A version folder: the library's version and the start of the DLL's hash. */
     static final Pattern VERSION_FOLDER = Pattern.compile("(\\d+(?:\\.\\d+)*)-[0-9a-f]{16}");
     /** A private copy's folder, as {@link Files#createTempDirectory} names it. */
-    static final Pattern PRIVATE_FOLDER = Pattern.compile(NativeLoader.PRIVATE_PREFIX + "\\d+");
+    static final Pattern PRIVATE_FOLDER = Pattern.compile(Pattern.quote(LoaderNames.PRIVATE_PREFIX) + "\\d+");
     /** A partial write, as {@link Files#createTempFile} names it. */
-    static final Pattern PART = Pattern.compile(NativeLoader.LIBRARY + "\\d+\\.part");
+    static final Pattern PART = Pattern.compile(Pattern.quote(LoaderNames.PART_PREFIX) + "\\d+"
+            + Pattern.quote(LoaderNames.PART_SUFFIX));
 
     private static final LinkOption NO_LINKS = LinkOption.NOFOLLOW_LINKS;
 
-    private final String version;
+    private final FolderTrust trust;
     private final DebugLog log;
     private final long now;
 
-    CacheSweep(String version, DebugLog log, long now) {
-        this.version = version;
+    CacheSweep(FolderTrust trust, DebugLog log, long now) {
+        this.trust = trust;
         this.log = log;
         this.now = now;
     }
 
-    /** Sweeps the version folders in the cache {@code base}. */
-    void sweepCache(Path base) {
-        for (Path folder : folders(base, VERSION_FOLDER)) {
+    /** Marks {@code folder} used today, unless that was done within the day. */
+    static void markUsed(Path folder, long now) {
+        try {
+            if (now - Files.getLastModifiedTime(folder, NO_LINKS).toMillis() > DAY_MILLIS) {
+                Files.setLastModifiedTime(folder, FileTime.fromMillis(now));
+            }
+        } catch (IOException | SecurityException e) {
+            // The folder only looks older than it is.
+        }
+    }
+
+    /** Sweeps {@code place} unless that was done within the day or it is not the user's alone. */
+    void sweepDaily(Path place) {
+        Path stamp = place.resolve(LoaderNames.SWEEP_STAMP);
+        boolean sweptToday = Files.exists(stamp, NO_LINKS) && !isOld(stamp, DAY_MILLIS);
+        if (sweptToday || !Files.isDirectory(place, NO_LINKS)) {
+            return;
+        }
+        String distrust = trust.distrust(place);
+        if (distrust != null) {
+            log.say("sweep: skipped (" + distrust + ")");
+            return;
+        }
+        try {
+            Files.newByteChannel(stamp, StandardOpenOption.CREATE, StandardOpenOption.WRITE, NO_LINKS).close();
+            Files.setLastModifiedTime(stamp, FileTime.fromMillis(now));
+        } catch (IOException | SecurityException e) {
+            log.say("sweep: skipped (" + e + ")");
+            return;
+        }
+        sweepCache(place);
+        sweepPrivate(UserFolders.privateRoot(place));
+    }
+
+    /** Sweeps the version folders in {@code place}. */
+    void sweepCache(Path place) {
+        for (Path folder : folders(place, VERSION_FOLDER)) {
             Matcher name = VERSION_FOLDER.matcher(folder.getFileName().toString());
-            if (name.matches() && name.group(1).equals(version)) {
+            if (name.matches() && name.group(1).equals(LoaderNames.jarVersion())) {
                 removeOldParts(folder);
-            } else {
-                removeFolder(folder, NativeLoader.CACHE_LOCK, true);
+            } else if (isOld(folder, UNUSED_MILLIS)) {
+                removeFolder(folder, LoaderNames.CACHE_LOCK, true);
             }
         }
     }
@@ -58,19 +98,24 @@ final class CacheSweep {
     /** Sweeps the private copies' folders in {@code root}. */
     void sweepPrivate(Path root) {
         for (Path folder : folders(root, PRIVATE_FOLDER)) {
-            removeFolder(folder, NativeLoader.OWNER_LOCK, false);
+            removeFolder(folder, LoaderNames.OWNER_LOCK, false);
         }
     }
 
+    /** The plain folders in {@code parent} with names that match, owned like {@code parent}. */
     private List<Path> folders(Path parent, Pattern names) {
         List<Path> found = new ArrayList<>();
-        if (parent == null || !Files.isDirectory(parent, NO_LINKS)) {
+        if (!Files.isDirectory(parent, NO_LINKS)) {
             return found;
         }
         try (DirectoryStream<Path> entries = Files.newDirectoryStream(parent)) {
             for (Path entry : entries) {
-                if (names.matcher(entry.getFileName().toString()).matches() && Files.isDirectory(entry, NO_LINKS)) {
-                    found.add(entry);
+                if (names.matcher(entry.getFileName().toString()).matches()) {
+                    if (isPlain(entry, true) && trust.ownedAlike(entry, parent)) {
+                        found.add(entry);
+                    } else {
+                        log.say("sweep: left " + entry + " (a link, junction or another's)");
+                    }
                 }
             }
         } catch (IOException | SecurityException e) {
@@ -90,16 +135,16 @@ final class CacheSweep {
         Path lockFile = folder.resolve(lockName);
         FileLock lock = null;
         try {
-            if (Files.isRegularFile(lockFile, NO_LINKS)) {
+            if (isPlain(lockFile, false)) {
                 lock = InUseLock.tryExclusive(lockFile);
                 if (lock == null) {
                     log.say("sweep: kept " + folder + " (in use by a running process)");
                     return;
                 }
-            } else if (!unlockedMayGo && !isOld(folder)) {
+            } else if (!unlockedMayGo && !isOld(folder, DAY_MILLIS)) {
                 return;
             }
-            deleteFile(folder.resolve(NativeLoader.FILE_NAME));
+            deleteFile(folder.resolve(LoaderNames.FILE_NAME));
             removeOldParts(folder);
         } catch (IOException | SecurityException e) {
             log.say("sweep: kept " + folder + " (" + e + ")");
@@ -123,7 +168,7 @@ final class CacheSweep {
     private void removeOldParts(Path folder) {
         try (DirectoryStream<Path> entries = Files.newDirectoryStream(folder)) {
             for (Path entry : entries) {
-                if (PART.matcher(entry.getFileName().toString()).matches() && isOld(entry)) {
+                if (PART.matcher(entry.getFileName().toString()).matches() && isOld(entry, DAY_MILLIS)) {
                     deleteFile(entry);
                     log.say("sweep: removed " + entry);
                 }
@@ -133,17 +178,26 @@ final class CacheSweep {
         }
     }
 
-    private boolean isOld(Path path) {
+    private boolean isOld(Path path, long age) {
         try {
-            return now - Files.getLastModifiedTime(path, NO_LINKS).toMillis() > PART_AGE_MILLIS;
+            return now - Files.getLastModifiedTime(path, NO_LINKS).toMillis() > age;
         } catch (IOException e) {
             return false;
         }
     }
 
-    /** Deletes a regular file; leaves anything else (a link, a folder) alone. */
+    private static boolean isPlain(Path path, boolean folder) {
+        try {
+            BasicFileAttributes attributes = Files.readAttributes(path, BasicFileAttributes.class, NO_LINKS);
+            return folder ? FolderTrust.isPlainFolder(attributes) : FolderTrust.isPlainFile(attributes);
+        } catch (IOException | SecurityException e) {
+            return false;
+        }
+    }
+
+    /** Deletes a plain file; leaves anything else (a link, a folder) alone. */
     private static void deleteFile(Path file) throws IOException {
-        if (Files.isRegularFile(file, NO_LINKS)) {
+        if (isPlain(file, false)) {
             Files.delete(file);
         }
     }

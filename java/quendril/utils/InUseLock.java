@@ -6,6 +6,7 @@ import java.nio.channels.FileChannel;
 import java.nio.channels.FileLock;
 import java.nio.channels.OverlappingFileLockException;
 import java.nio.charset.StandardCharsets;
+import java.nio.file.LinkOption;
 import java.nio.file.Path;
 import java.nio.file.StandardOpenOption;
 import java.util.ArrayList;
@@ -24,6 +25,7 @@ import java.util.List;
 final class InUseLock {
 
     private static final long POSITION = Long.MAX_VALUE - 1;
+    private static final long[] PAUSES_MILLIS = {10, 30, 60};
 
     // The channels behind the held locks: closing one, or letting it be
     // collected, would drop its lock.
@@ -35,23 +37,35 @@ final class InUseLock {
     /**
      * Holds a shared lock on {@code file}, creating it with {@code owner} as
      * its text when it is new, for the life of this class. A lock this JVM
-     * already holds (from another class loader) counts as held.
+     * already holds (from another class loader) counts as held. Waits only
+     * briefly while a sweep holds the lock exclusively.
+     *
+     * @return false when the lock could not be had within about a tenth of a
+     *         second: the folder may be on its way out
      */
-    static void hold(Path file, String owner) throws IOException {
+    static boolean hold(Path file, String owner) throws IOException {
         FileChannel channel = FileChannel.open(file, StandardOpenOption.CREATE, StandardOpenOption.READ,
-                StandardOpenOption.WRITE);
+                StandardOpenOption.WRITE, LinkOption.NOFOLLOW_LINKS);
         boolean kept = false;
         try {
             if (owner != null && channel.size() == 0) {
                 channel.write(ByteBuffer.wrap((owner + "\n").getBytes(StandardCharsets.UTF_8)));
             }
-            channel.lock(POSITION, 1, true);
-            synchronized (HELD) {
-                HELD.add(channel);
+            for (int attempt = 0;; attempt++) {
+                if (channel.tryLock(POSITION, 1, true) != null) {
+                    synchronized (HELD) {
+                        HELD.add(channel);
+                    }
+                    kept = true;
+                    return true;
+                }
+                if (attempt == PAUSES_MILLIS.length) {
+                    return false;
+                }
+                pause(PAUSES_MILLIS[attempt]);
             }
-            kept = true;
         } catch (OverlappingFileLockException e) {
-            // This JVM holds it already.
+            return true;
         } finally {
             if (!kept) {
                 channel.close();
@@ -66,7 +80,8 @@ final class InUseLock {
      *         null when the lock is held, by this JVM or another process
      */
     static FileLock tryExclusive(Path file) throws IOException {
-        FileChannel channel = FileChannel.open(file, StandardOpenOption.READ, StandardOpenOption.WRITE);
+        FileChannel channel = FileChannel.open(file, StandardOpenOption.READ, StandardOpenOption.WRITE,
+                LinkOption.NOFOLLOW_LINKS);
         FileLock lock = null;
         try {
             lock = channel.tryLock(POSITION, 1, false);
@@ -86,6 +101,39 @@ final class InUseLock {
             lock.channel().close();
         } catch (IOException e) {
             // Closing drops the lock in any case.
+        }
+    }
+
+    private static void pause(long millis) {
+        try {
+            Thread.sleep(millis);
+        } catch (InterruptedException e) {
+            Thread.currentThread().interrupt();
+        }
+    }
+
+    /**
+     * This process's id, for the text of an owner lock. Asked of
+     * {@code ProcessHandle} by name where Java 9 or later has it, else of
+     * the runtime management bean, so that the loader needs no module
+     * beyond {@code java.base}.
+     */
+    static String processId() {
+        try {
+            Class<?> handle = Class.forName("java.lang.ProcessHandle");
+            Object current = handle.getMethod("current").invoke(null);
+            return String.valueOf(handle.getMethod("pid").invoke(current));
+        } catch (ReflectiveOperationException | RuntimeException | LinkageError e) {
+            // Java 8: the bean's name is "<pid>@<host>".
+        }
+        try {
+            Class<?> factory = Class.forName("java.lang.management.ManagementFactory");
+            Object bean = factory.getMethod("getRuntimeMXBean").invoke(null);
+            String name = (String) Class.forName("java.lang.management.RuntimeMXBean").getMethod("getName")
+                    .invoke(bean);
+            return name.substring(0, Math.max(0, name.indexOf('@')));
+        } catch (ReflectiveOperationException | RuntimeException | LinkageError e) {
+            return "unknown";
         }
     }
 }

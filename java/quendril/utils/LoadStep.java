@@ -9,9 +9,6 @@ interface LoadStep {
     /** Loads the file at this absolute path, as {@link System#load(String)}. */
     void load(String absolutePath);
 
-    /** Loads the library of this name from {@code java.library.path}, as {@link System#loadLibrary(String)}. */
-    void loadLibrary(String name);
-
     /**
      * The JVM's own step. The calls stay in this package's code (no method
      * references) so that the JVM ties the library to the class loader of
@@ -21,11 +18,6 @@ interface LoadStep {
         @Override
         public void load(String absolutePath) {
             System.load(absolutePath);
-        }
-
-        @Override
-        public void loadLibrary(String name) {
-            System.loadLibrary(name);
         }
     };
 }

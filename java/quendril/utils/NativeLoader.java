@@ -1,76 +1,48 @@
 package quendril.utils;
 
-import java.io.ByteArrayOutputStream;
-import java.io.File;
 import java.io.IOException;
-import java.io.InputStream;
 import java.io.PrintStream;
-import java.lang.management.ManagementFactory;
-import java.nio.file.AtomicMoveNotSupportedException;
 import java.nio.file.Files;
 import java.nio.file.InvalidPathException;
+import java.nio.file.LinkOption;
 import java.nio.file.Path;
 import java.nio.file.Paths;
-import java.nio.file.StandardCopyOption;
-import java.nio.file.StandardOpenOption;
-import java.nio.file.attribute.FileAttribute;
-import java.nio.file.attribute.PosixFilePermission;
-import java.nio.file.attribute.PosixFilePermissions;
-import java.security.MessageDigest;
-import java.security.NoSuchAlgorithmException;
-import java.util.ArrayList;
 import java.util.List;
 import java.util.Map;
 import java.util.Properties;
-import java.util.Set;
+import java.util.regex.Pattern;
 
 /**
- * Finds and loads {@code Vantrel.dll}, in this order:
+ * Finds, checks and loads {@code Vantrel.dll}, trying in this order:
  * <ol>
  * <li>the file named by {@code quendril.vantrel.library}, when set, and
  * nothing else;</li>
- * <li>the jar's copy for this JVM, extracted into a per-user cache folder
- * named by the library's version and the DLL's hash (the folder named by
- * {@code quendril.vantrel.cache}, by default
- * {@code %LOCALAPPDATA%\Quendril\Vantrel}) and reused once its SHA-256 checks
- * out; a private copy where the cache cannot serve;</li>
- * <li>{@code System.loadLibrary("Vantrel")}, only when the jar holds no copy
- * for this JVM or {@code quendril.vantrel.extract=false}.</li>
+ * <li>the DLL for this JVM beside the jar, when it equals the jar's copy;</li>
+ * <li>the jar's copy in each of the user's places ({@link UserFolders}) in
+ * turn: the copy there that later runs reuse, or a private copy of this
+ * process where that copy cannot be trusted or another class loader holds
+ * it;</li>
+ * <li>the file along {@code java.library.path}, only when the jar holds no
+ * copy for this JVM or {@code quendril.vantrel.extract=false}.</li>
  * </ol>
- * On a JVM that no DLL of the jar serves it writes nothing. Afterwards it
- * sweeps what earlier runs left behind.
+ * Every file is read through a handle that is kept open until it has loaded
+ * (see {@link HeldFile}), and loaded only when it is the jar's copy (by its
+ * SHA-256) or, for a file of the user's choice, a DLL for this JVM and this
+ * version (by its header). On a JVM that no DLL of the jar serves it writes
+ * nothing. Afterwards it sweeps what earlier runs left behind.
  *
- * <p>One instance makes one attempt. The system properties, the environment
- * and the load step are given to it, so that every decision can be
- * exercised on any platform.
+ * <p>One instance makes one attempt. The system properties, the environment,
+ * the jar's folder and the load step are given to it, so that every decision
+ * can be exercised on any platform.
  */
 final class NativeLoader {
 
-    static final String LIBRARY = "Vantrel";
-    static final String FILE_NAME = "Vantrel.dll";
-
-    static final String LIBRARY_PROPERTY = "quendril.vantrel.library";
-    static final String CACHE_PROPERTY = "quendril.vantrel.cache";
-    static final String EXTRACT_PROPERTY = "quendril.vantrel.extract";
-    static final String DEBUG_PROPERTY = "quendril.vantrel.debug";
-
-    /** Beside a cached DLL: held (shared) by every process that loaded it. */
-    static final String CACHE_LOCK = "Vantrel.lock";
-    /** Beside a private copy: held by its process, and naming it. */
-    static final String OWNER_LOCK = "owner.lock";
-    /** Private copies live in folders named this and a number, one per copy. */
-    static final String PRIVATE_PREFIX = "vantrel-";
-    /** The cache's own folder for private copies. */
-    static final String PRIVATE_FOLDER = "private";
-
-    /** The JVM's words when a class loader asks for a DLL file that another one holds. */
-    private static final String CLASS_LOADER_CONFLICT = "already loaded in another classloader";
-
     private final Properties properties;
-    private final Map<String, String> environment;
+    private final Path jarFolder;
     private final LoadStep step;
     private final DebugLog log;
-    private final List<String> tried = new ArrayList<>();
+    private final FolderTrust trust;
+    private final UserFolders folders;
 
     /**
      * Pauses between attempts to load a file that failed to load (Windows
@@ -82,452 +54,235 @@ final class NativeLoader {
     /**
      * @param properties the system properties to decide by
      * @param environment the environment variables to find folders by
+     * @param jarFolder the folder of the jar, or null
      * @param step what hands a file to the JVM
      * @param err where the debug output goes when {@code quendril.vantrel.debug=true}
      */
-    NativeLoader(Properties properties, Map<String, String> environment, LoadStep step, PrintStream err) {
+    NativeLoader(Properties properties, Map<String, String> environment, Path jarFolder, LoadStep step,
+            PrintStream err) {
         this.properties = properties;
-        this.environment = environment;
+        this.jarFolder = jarFolder;
         this.step = step;
-        this.log = new DebugLog("true".equalsIgnoreCase(properties.getProperty(DEBUG_PROPERTY)) ? err : null);
+        this.log = new DebugLog("true".equalsIgnoreCase(properties.getProperty(LoaderNames.DEBUG_PROPERTY)) ? err
+                : null);
+        this.trust = new FolderTrust(properties);
+        this.folders = new UserFolders(properties, environment, trust);
     }
 
-    /** The loader of this JVM: its properties and environment, the real load step. */
+    /** The loader of this JVM: its properties, environment and jar, the real load step. */
     static NativeLoader forThisJvm() {
-        return new NativeLoader(System.getProperties(), System.getenv(), LoadStep.SYSTEM, System.err);
+        return new NativeLoader(System.getProperties(), System.getenv(), JarFiles.folder(), LoadStep.SYSTEM,
+                System.err);
     }
 
     /**
      * Loads the library, or throws an UnsatisfiedLinkError that names every
      * attempt and why it failed.
      *
-     * @return the absolute path of the file loaded; for a library found on
-     *         {@code java.library.path}, the file there, or null if it
-     *         cannot be told
+     * @return the absolute path of the file loaded
      */
     String load() {
         Platform platform = Platform.of(properties);
         log.say("platform: " + platform.describe() + " -> "
                 + (platform.isSupported() ? platform.folder() : "no DLL of this jar serves it"));
-        String explicit = property(LIBRARY_PROPERTY);
-        if (explicit != null) {
-            return loadExplicit(platform, explicit);
-        }
         if (!platform.isSupported()) {
-            throw new UnsatisfiedLinkError("Cannot load " + FILE_NAME + ": " + platform.refusal());
+            throw new UnsatisfiedLinkError("Cannot load " + LoaderNames.FILE_NAME + ": " + platform.refusal());
         }
-        if ("false".equalsIgnoreCase(property(EXTRACT_PROPERTY))) {
-            return loadFromLibraryPath(platform, EXTRACT_PROPERTY + "=false");
+        LoadAttempts attempts = new LoadAttempts(step, log, retryPausesMillis);
+        String explicit = property(LoaderNames.LIBRARY_PROPERTY);
+        if (explicit != null) {
+            return loadExplicit(platform, attempts, explicit);
+        }
+        if ("false".equalsIgnoreCase(property(LoaderNames.EXTRACT_PROPERTY))) {
+            return loadFromLibraryPath(platform, attempts, LoaderNames.EXTRACT_PROPERTY + "=false");
         }
         String resource = platform.resource();
         byte[] dll;
         try {
-            dll = readResource(resource);
+            dll = JarFiles.read(resource);
         } catch (IOException e) {
-            tried.add("reading " + resource + " from the jar: " + e);
-            throw failure(platform, null);
+            attempts.note("reading " + resource + " from the jar: " + e);
+            throw attempts.failure(platform, null);
         }
         if (dll == null) {
-            return loadFromLibraryPath(platform, "the jar holds no " + resource);
+            return loadFromLibraryPath(platform, attempts, "the jar holds no " + resource);
         }
-        Path base = cacheBase();
-        try {
-            return loadJarCopy(platform, dll, base);
-        } finally {
-            sweep(base);
-        }
+        String hash = Sha256.hex(dll);
+        log.say("the jar's " + resource + ": " + dll.length + " bytes, SHA-256 " + hash);
+        String loaded = loadBesideJar(platform, attempts, hash);
+        return loaded != null ? loaded : loadFromPlaces(platform, attempts, dll, hash);
     }
 
-    private String loadExplicit(Platform platform, String name) {
-        Path file;
+    private String loadExplicit(Platform platform, LoadAttempts attempts, String name) {
         try {
-            file = Paths.get(name).toAbsolutePath();
+            Path file = Paths.get(name).toAbsolutePath();
+            log.say("candidate: " + file + " (" + LoaderNames.LIBRARY_PROPERTY + "), nothing else");
+            if (loadByHeader(platform, attempts, file, LoaderNames.LIBRARY_PROPERTY)) {
+                return file.toString();
+            }
         } catch (InvalidPathException e) {
-            tried.add(LIBRARY_PROPERTY + "=" + name + ": " + e.getMessage());
-            throw failure(platform, LIBRARY_PROPERTY + " is set, so nothing else was tried");
+            attempts.note(LoaderNames.LIBRARY_PROPERTY + "=" + name + ": " + e.getMessage());
         }
-        log.say("candidate: " + file + " (" + LIBRARY_PROPERTY + "), nothing else");
-        if (attemptLoad(file) == null) {
-            return file.toString();
-        }
-        throw failure(platform, LIBRARY_PROPERTY + " is set, so nothing else was tried");
+        throw attempts.failure(platform, LoaderNames.LIBRARY_PROPERTY + " is set, so nothing else was tried");
     }
 
-    private String loadFromLibraryPath(Platform platform, String why) {
-        log.say("candidate: System.loadLibrary(\"" + LIBRARY + "\") from java.library.path (" + why + ")");
+    /** Loads the jar's copy from the first of the user's places that serves, then sweeps them. */
+    private String loadFromPlaces(Platform platform, LoadAttempts attempts, byte[] dll, String hash) {
+        List<Path> places = folders.places();
         try {
-            step.loadLibrary(LIBRARY);
-        } catch (UnsatisfiedLinkError e) {
-            tried.add("System.loadLibrary(\"" + LIBRARY + "\") (" + why + "): " + e.getMessage());
-            throw failure(platform, null);
-        }
-        String found = findOnLibraryPath();
-        log.say("loaded " + (found != null ? found : LIBRARY + " from java.library.path"));
-        return found;
-    }
-
-    private String loadJarCopy(Platform platform, byte[] dll, Path base) {
-        String hash = sha256(dll);
-        log.say("candidate: the jar's " + platform.resource() + " (" + dll.length + " bytes, SHA-256 " + hash
-                + ") through the cache " + base + ", else a private copy");
-        Path cached = null;
-        if (base == null) {
-            tried.add("cache: no per-user folder is known (set " + CACHE_PROPERTY + ")");
-        } else {
-            cached = extract(dll, hash, base);
-        }
-        boolean asciiOnly = false;
-        if (cached != null) {
-            UnsatisfiedLinkError refused = attemptLoad(cached);
-            if (refused == null) {
-                return cached.toString();
+            PlaceCopies copies = new PlaceCopies(folders, trust, log, retryPausesMillis);
+            for (Path place : places) {
+                String loaded = loadInPlace(attempts, copies, dll, hash, place);
+                if (loaded != null) {
+                    return loaded;
+                }
             }
-            if (refused.getMessage() != null && refused.getMessage().contains(CLASS_LOADER_CONFLICT)) {
-                log.say("another class loader holds " + cached + ": loading a private copy");
-            } else if (isAscii(cached.toString())) {
-                throw failure(platform, null);
-            } else {
-                log.say("the cache path is not ASCII: loading a private copy from an ASCII path");
-                asciiOnly = true;
+            if (places.isEmpty()) {
+                attempts.note("no folder of the user's own is known (set " + LoaderNames.CACHE_PROPERTY + ")");
             }
+            throw attempts.failure(platform, advice(platform));
+        } finally {
+            sweep(places);
         }
-        List<Path> roots = new ArrayList<>();
-        for (Path root : privateRoots(cached == null ? null : base)) {
-            if (!asciiOnly || isAscii(root.toString())) {
-                roots.add(root);
-            }
-        }
-        String loaded = loadPrivateCopy(dll, hash, roots);
-        if (loaded != null) {
-            return loaded;
-        }
-        throw failure(platform, null);
     }
 
     /**
-     * Loads a private copy from the first of {@code roots} where one can be
-     * written; moves on to the next only when writing failed there or the
-     * copy's path, outside ASCII, may be why it did not load.
+     * Loads the first {@code Vantrel.dll} along the boot, then the user
+     * library path, as the JVM would find it, except in the current folder
+     * (an empty or relative entry), from which Windows' search for a bare
+     * name would take anyone's file.
      */
-    private String loadPrivateCopy(byte[] dll, String hash, List<Path> roots) {
-        for (Path root : roots) {
-            Path copy = privateCopy(dll, hash, root);
-            if (copy != null) {
-                if (attemptLoad(copy) == null) {
-                    return copy.toString();
-                }
-                if (isAscii(copy.toString())) {
-                    return null;
-                }
-            }
-        }
-        if (roots.isEmpty()) {
-            tried.add("private copy: no folder for one is known");
-        }
-        return null;
-    }
-
-    /**
-     * Gives the cached copy of {@code dll}: the one there when its hash
-     * checks out, else a newly written one. Null when neither works;
-     * {@link #tried} then says why.
-     */
-    private Path extract(byte[] dll, String hash, Path base) {
-        Path folder = base.resolve(Vantrel.VERSION + "-" + hash.substring(0, 16));
-        Path cached = folder.resolve(FILE_NAME);
-        try {
-            Files.createDirectories(folder);
-            try {
-                InUseLock.hold(folder.resolve(CACHE_LOCK), null);
-            } catch (IOException e) {
-                // A read-only cache prepared beforehand still serves.
-                log.say("cannot mark " + folder + " in use: " + e);
-            }
-            if (matches(cached, hash)) {
-                log.say("cached copy " + cached + ": SHA-256 checks out");
-                return cached;
-            }
-            Path partial = Files.createTempFile(folder, LIBRARY, ".part");
-            try {
-                Files.write(partial, dll);
-                moveIntoPlace(partial, cached, hash);
-            } finally {
-                Files.deleteIfExists(partial);
-            }
-            if (matches(cached, hash)) {
-                log.say("wrote " + cached + ": SHA-256 checks out");
-                return cached;
-            }
-            tried.add("cache " + cached + ": the copy there does not match the jar's");
-        } catch (IOException | SecurityException | InvalidPathException e) {
-            tried.add("cache " + cached + ": " + e);
-        }
-        return null;
-    }
-
-    private void moveIntoPlace(Path partial, Path target, String hash) throws IOException {
-        for (int attempt = 0;; attempt++) {
-            try {
+    private String loadFromLibraryPath(Platform platform, LoadAttempts attempts, String why) {
+        String separator = properties.getProperty("path.separator", ";");
+        for (String key : new String[] {"sun.boot.library.path", "java.library.path"}) {
+            for (String folder : properties.getProperty(key, "").split(Pattern.quote(separator))) {
+                Path file;
                 try {
-                    Files.move(partial, target, StandardCopyOption.REPLACE_EXISTING, StandardCopyOption.ATOMIC_MOVE);
-                } catch (AtomicMoveNotSupportedException e) {
-                    Files.move(partial, target, StandardCopyOption.REPLACE_EXISTING);
+                    file = Paths.get(folder).resolve(LoaderNames.FILE_NAME);
+                } catch (InvalidPathException e) {
+                    continue; // not a folder the JVM searches either
                 }
-                return;
-            } catch (IOException e) {
-                // Another process may have put a good copy there and hold it
-                // loaded: it serves as well as ours.
-                if (matches(target, hash)) {
-                    return;
+                if (!file.isAbsolute()) {
+                    log.say(key + ": \"" + folder + "\" is not searched (the current folder)");
+                } else if (Files.exists(file, LinkOption.NOFOLLOW_LINKS)) {
+                    log.say("candidate: " + file + " on " + key + " (" + why + ")");
+                    if (loadByHeader(platform, attempts, file, key)) {
+                        return file.toString();
+                    }
+                    throw attempts.failure(platform, null);
                 }
-                if (attempt == retryPausesMillis.length) {
-                    throw e;
-                }
-                log.say("moving " + partial + " into place failed (" + e + "); trying again");
-                pause(retryPausesMillis[attempt]);
             }
         }
+        attempts.note("java.library.path (" + why + "): no " + LoaderNames.FILE_NAME + " there");
+        throw attempts.failure(platform, null);
     }
 
-    /**
-     * Writes a private copy into a new folder of its own under {@code root},
-     * created with owner-only rights, with a lock file beside it that names
-     * this process and marks the copy in use while the process lives. Null
-     * when that fails; {@link #tried} then says why.
-     */
-    private Path privateCopy(byte[] dll, String hash, Path root) {
+    /** Loads {@code file} when its header states this JVM's machine and this jar's version. */
+    private boolean loadByHeader(Platform platform, LoadAttempts attempts, Path file, String source) {
+        HeldFile held;
         try {
-            Files.createDirectories(root);
-            Path folder = createPrivateFolder(root);
-            InUseLock.hold(folder.resolve(OWNER_LOCK), processName());
-            Path copy = folder.resolve(FILE_NAME);
-            Files.write(copy, dll, StandardOpenOption.CREATE_NEW, StandardOpenOption.WRITE);
-            restrictToOwner(copy.toFile());
-            if (matches(copy, hash)) {
-                log.say("private copy " + copy + " for process " + processName());
-                return copy;
-            }
-            tried.add("private copy " + copy + ": it does not match the jar's");
-        } catch (IOException | SecurityException | UnsupportedOperationException | InvalidPathException e) {
-            tried.add("private copy in " + root + ": " + e);
+            held = HeldFile.open(file);
+        } catch (IOException e) {
+            attempts.note(source + ": " + file + " cannot be read: " + e);
+            return false;
         }
-        return null;
-    }
-
-    private static Path createPrivateFolder(Path root) throws IOException {
-        if (root.getFileSystem().supportedFileAttributeViews().contains("posix")) {
-            Set<PosixFilePermission> owner = PosixFilePermissions.fromString("rwx------");
-            FileAttribute<Set<PosixFilePermission>> attribute = PosixFilePermissions.asFileAttribute(owner);
-            return Files.createTempDirectory(root, PRIVATE_PREFIX, attribute);
+        String mismatch = DllHeader.mismatch(held.bytes(), platform.machine(), LoaderNames.jarVersion());
+        if (mismatch != null) {
+            held.close();
+            attempts.note(source + ": " + file + ": " + mismatch);
+            return false;
         }
-        // Without POSIX rights (Windows) the folder inherits those of its
-        // parent: the user's own folders, or under a machine-wide one the
-        // creator's full control and other users' read access.
-        return Files.createTempDirectory(root, PRIVATE_PREFIX);
+        return attempts.load(held) == null;
     }
 
-    private static void restrictToOwner(File file) {
-        file.setReadable(false, false);
-        file.setReadable(true, true);
-        file.setWritable(false, false);
-        file.setWritable(true, true);
-    }
-
-    /**
-     * Loads {@code file}, trying again briefly when it fails; a refusal
-     * because another class loader holds the file is final at once.
-     *
-     * @return null when loaded, else the last failure (also noted in {@link #tried})
-     */
-    private UnsatisfiedLinkError attemptLoad(Path file) {
-        String path = file.toAbsolutePath().toString();
-        for (int attempt = 0;; attempt++) {
-            try {
-                step.load(path);
-                log.say("loaded " + path);
+    /** Loads the DLL for this JVM beside the jar when it equals the jar's copy. */
+    private String loadBesideJar(Platform platform, LoadAttempts attempts, String hash) {
+        if (jarFolder == null) {
+            return null;
+        }
+        Path file = jarFolder.resolve(platform.besideJar());
+        try {
+            if (!Files.exists(file, LinkOption.NOFOLLOW_LINKS)) {
                 return null;
-            } catch (UnsatisfiedLinkError e) {
-                String reason = e.getMessage();
-                boolean last = attempt == retryPausesMillis.length || !Files.isRegularFile(file)
-                        || (reason != null && reason.contains(CLASS_LOADER_CONFLICT));
-                if (last) {
-                    tried.add("System.load(\"" + path + "\")" + (attempt > 0 ? " (" + (attempt + 1) + " attempts)" : "")
-                            + ": " + reason);
-                    return e;
-                }
-                log.say("loading " + path + " failed (" + reason + "); trying again");
-                pause(retryPausesMillis[attempt]);
             }
+            HeldFile held = HeldFile.openIfMatches(file, hash);
+            if (held == null) {
+                attempts.note("beside the jar: " + file + ": its SHA-256 differs from the jar's copy");
+                log.say("beside the jar: " + file + " differs from the jar's copy: passed over");
+                return null;
+            }
+            log.say("beside the jar: " + file + " equals the jar's copy");
+            return attempts.load(held) == null ? file.toString() : null;
+        } catch (IOException e) {
+            attempts.note("beside the jar: " + file + ": " + e);
+            return null;
         }
     }
 
-    private void sweep(Path base) {
+    /**
+     * Loads the jar's copy in {@code place}: the copy there that later runs
+     * reuse, else a private copy where that one is not trusted or another
+     * class loader holds it. Null when Windows refused what was loaded here,
+     * or nothing could be written.
+     */
+    private String loadInPlace(LoadAttempts attempts, PlaceCopies copies, byte[] dll, String hash, Path place) {
+        if (!attempts.mayTry(place.toString())) {
+            attempts.note(place + ": skipped, paths outside ASCII do not load on this JVM");
+            return null;
+        }
+        log.say("candidate: the jar's copy in " + place);
+        String unready = folders.ready(place);
+        if (unready != null) {
+            attempts.note(unready);
+            return null;
+        }
         try {
-            CacheSweep sweep = new CacheSweep(Vantrel.VERSION, log, System.currentTimeMillis());
-            if (base != null) {
-                sweep.sweepCache(base);
+            HeldFile held = copies.shared(dll, hash, place);
+            Path file = held.file();
+            UnsatisfiedLinkError refused = attempts.load(held);
+            if (refused == null) {
+                CacheSweep.markUsed(file.getParent(), System.currentTimeMillis());
+                return file.toString();
             }
-            for (Path root : privateRoots(base)) {
-                sweep.sweepPrivate(root);
+            if (!LoadAttempts.isClassLoaderConflict(refused)) {
+                return null;
+            }
+            log.say("another class loader holds " + file + ": loading a private copy");
+        } catch (IOException | SecurityException | UnsupportedOperationException | InvalidPathException e) {
+            attempts.note("cache in " + place + ": " + e.getMessage());
+            log.say("the cache in " + place + " is not used (" + e.getMessage() + "): loading a private copy");
+        }
+        try {
+            HeldFile held = copies.fresh(dll, hash, place);
+            return attempts.load(held) == null ? held.file().toString() : null;
+        } catch (IOException | SecurityException | UnsupportedOperationException | InvalidPathException e) {
+            attempts.note("private copy in " + place + ": " + e.getMessage());
+            return null;
+        }
+    }
+
+    private void sweep(List<Path> places) {
+        try {
+            CacheSweep sweep = new CacheSweep(trust, log, System.currentTimeMillis());
+            for (Path place : places) {
+                sweep.sweepDaily(place);
             }
         } catch (RuntimeException e) {
             log.say("sweep stopped: " + e);
         }
     }
 
-    /**
-     * Folders for a private copy, in order of preference: the cache's own
-     * (when {@code base} is given), the temporary folder, then machine-wide
-     * folders with ASCII paths for when the user's paths are not.
-     */
-    private List<Path> privateRoots(Path base) {
-        List<Path> roots = new ArrayList<>();
-        if (base != null) {
-            roots.add(base.resolve(PRIVATE_FOLDER));
-        }
-        addRoot(roots, property("java.io.tmpdir"), null);
-        List<Path> machine = new ArrayList<>();
-        addRoot(machine, environment.get("ProgramData"), null);
-        addRoot(machine, environment.get("SystemRoot"), "Temp");
-        for (Path root : machine) {
-            if (isAscii(root.toString()) && !roots.contains(root)) {
-                roots.add(root);
-            }
-        }
-        return roots;
-    }
-
-    private static void addRoot(List<Path> roots, String folder, String child) {
-        if (folder == null || folder.isEmpty()) {
-            return;
-        }
-        try {
-            Path root = Paths.get(folder).toAbsolutePath();
-            roots.add(child == null ? root : root.resolve(child));
-        } catch (InvalidPathException e) {
-            // Not a usable folder.
-        }
-    }
-
-    /** The per-user cache folder for extracted DLLs, or null. */
-    Path cacheBase() {
-        try {
-            String chosen = property(CACHE_PROPERTY);
-            if (chosen != null) {
-                return Paths.get(chosen).toAbsolutePath();
-            }
-            String local = environment.get("LOCALAPPDATA");
-            if (local != null && !local.isEmpty()) {
-                return Paths.get(local, "Quendril", "Vantrel").toAbsolutePath();
-            }
-            String home = property("user.home");
-            if (home != null) {
-                return Paths.get(home, ".cache", "quendril-vantrel").toAbsolutePath();
-            }
-        } catch (InvalidPathException e) {
-            tried.add("cache: " + e.getMessage());
-        }
-        return null;
-    }
-
-    /** The file {@code System.loadLibrary} takes: the first on the boot, then the user library path. */
-    private String findOnLibraryPath() {
-        String separator = property("path.separator");
-        for (String key : new String[] {"sun.boot.library.path", "java.library.path"}) {
-            String list = property(key);
-            if (list == null || separator == null) {
-                continue;
-            }
-            for (String folder : list.split(java.util.regex.Pattern.quote(separator))) {
-                try {
-                    Path file = Paths.get(folder.isEmpty() ? "." : folder, FILE_NAME).toAbsolutePath();
-                    if (Files.isRegularFile(file)) {
-                        return file.toString();
-                    }
-                } catch (InvalidPathException e) {
-                    // Not a folder Java searches either.
-                }
-            }
-        }
-        return null;
+    /** What the user can do when no place of theirs can load the DLL. */
+    private String advice(Platform platform) {
+        return "where Windows allows programs only from certain folders, set " + LoaderNames.CACHE_PROPERTY
+                + " to a folder of your own from which programs may run, or " + LoaderNames.LIBRARY_PROPERTY
+                + " to an installed " + LoaderNames.FILE_NAME + ", or install " + platform.besideJar()
+                + " beside the jar" + (jarFolder != null ? " in " + jarFolder : "");
     }
 
     /** A set, non-blank system property, or null. */
     private String property(String key) {
         String value = properties.getProperty(key);
         return value == null || value.trim().isEmpty() ? null : value;
-    }
-
-    private UnsatisfiedLinkError failure(Platform platform, String note) {
-        StringBuilder message = new StringBuilder("Cannot load " + FILE_NAME);
-        if (platform.isSupported()) {
-            message.append(" for ").append(platform.folder());
-        }
-        message.append(" (").append(platform.describe()).append("); tried:");
-        for (String attempt : tried) {
-            message.append(" [").append(attempt).append(']');
-        }
-        if (note != null) {
-            message.append("; ").append(note);
-        }
-        return new UnsatisfiedLinkError(message.toString());
-    }
-
-    private static boolean matches(Path file, String hash) throws IOException {
-        return Files.isRegularFile(file) && hash.equals(sha256(Files.readAllBytes(file)));
-    }
-
-    private static boolean isAscii(String text) {
-        for (int i = 0; i < text.length(); i++) {
-            if (text.charAt(i) > 0x7F) {
-                return false;
-            }
-        }
-        return true;
-    }
-
-    private static void pause(long millis) {
-        try {
-            Thread.sleep(millis);
-        } catch (InterruptedException e) {
-            Thread.currentThread().interrupt();
-        }
-    }
-
-    private static String processName() {
-        try {
-            return ManagementFactory.getRuntimeMXBean().getName();
-        } catch (RuntimeException | LinkageError e) {
-            return "unknown";
-        }
-    }
-
-    /** The bytes of a resource of this jar, or null when the jar holds none of that name. */
-    static byte[] readResource(String name) throws IOException {
-        try (InputStream in = NativeLoader.class.getResourceAsStream(name)) {
-            if (in == null) {
-                return null;
-            }
-            ByteArrayOutputStream out = new ByteArrayOutputStream();
-            byte[] buffer = new byte[65536];
-            int n;
-            while ((n = in.read(buffer)) > 0) {
-                out.write(buffer, 0, n);
-            }
-            return out.toByteArray();
-        }
-    }
-
-    static String sha256(byte[] bytes) {
-        try {
-            byte[] digest = MessageDigest.getInstance("SHA-256").digest(bytes);
-            StringBuilder text = new StringBuilder(digest.length * 2);
-            for (byte b : digest) {
-                text.append(Character.forDigit((b >> 4) & 0xF, 16)).append(Character.forDigit(b & 0xF, 16));
-            }
-            return text.toString();
-        } catch (NoSuchAlgorithmException e) {
-            throw new IllegalStateException("SHA-256 is missing from this Java runtime", e);
-        }
     }
 }

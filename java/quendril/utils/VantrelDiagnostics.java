@@ -27,18 +27,18 @@ public final class VantrelDiagnostics {
     static int report(PrintStream out, PrintStream err) {
         Properties properties = System.getProperties();
         Platform platform = Platform.of(properties);
-        out.println("Vantrel " + Vantrel.VERSION);
+        out.println("Vantrel " + LoaderNames.jarVersion());
         for (String key : new String[] {"java.version", "java.home", "os.name", "os.arch", "sun.arch.data.model"}) {
             line(out, key, properties.getProperty(key));
         }
-        line(out, "DLL for this JVM", platform.isSupported() ? platform.resource().substring(1) : "none");
+        line(out, "DLL for this JVM", platform.isSupported() ? platform.resource().substring(1) + ", PE machine "
+                + DllHeader.machineName(platform.machine()) : "none");
         if (!VantrelLibrary.isAvailable()) {
             line(out, "loaded", "no");
             err.println(VantrelLibrary.unavailabilityCause().getMessage());
             return 1;
         }
-        String location = VantrelLibrary.location();
-        line(out, "loaded from", location != null ? location : "java.library.path");
+        line(out, "loaded from", VantrelLibrary.location());
         line(out, "working directory", Vantrel.getCurrentDirectory());
         String[] drives = Vantrel.getLogicalDrives();
         line(out, "drives", drives == null ? "(cannot be read)" : String.join(" ", drives));

@@ -15,22 +15,28 @@ package quendril.utils;
  *
  * <p>The library is found in this order: the file named by the system
  * property {@code quendril.vantrel.library}, when set, and nothing else; the
- * jar's own copy for this JVM (32-bit or 64-bit x86 Windows), extracted into
- * a per-user cache folder ({@code quendril.vantrel.cache}, by default
- * {@code %LOCALAPPDATA%\Quendril\Vantrel}) and checked against its SHA-256;
- * {@code System.loadLibrary("Vantrel")} only when the jar holds no copy for
- * this JVM or {@code quendril.vantrel.extract=false}. With
- * {@code quendril.vantrel.debug=true} each step is printed to standard
- * error.
+ * DLL for this JVM in a folder beside the jar ({@code win32-x86},
+ * {@code win32-x86-64} or {@code win32-aarch64}), when it equals the jar's
+ * copy; the jar's own copy, extracted into a folder of the user's own
+ * ({@code quendril.vantrel.cache}, by default
+ * {@code %LOCALAPPDATA%\Quendril\Vantrel}) and checked against its SHA-256
+ * before every load; the file along {@code java.library.path} only when the
+ * jar holds no copy for this JVM or {@code quendril.vantrel.extract=false}.
+ * A file of the user's choice loads only when its header states this JVM's
+ * machine and this jar's version. With {@code quendril.vantrel.debug=true}
+ * each step is printed to standard error.
  *
  * <p>{@link Vantrel}'s class initialiser loads through this class, so its
  * error carries the same message as {@link #unavailabilityCause()}.
  */
 public final class VantrelLibrary {
 
-    private static boolean attempted;
-    private static String location;
-    private static UnsatisfiedLinkError cause;
+    private static final LoadOnce LIBRARY = new LoadOnce(new LoadOnce.Attempt() {
+        @Override
+        public String load() {
+            return NativeLoader.forThisJvm().load();
+        }
+    });
 
     private VantrelLibrary() {
     }
@@ -52,19 +58,8 @@ public final class VantrelLibrary {
      * @return the error whose message names every attempt and why it failed;
      *         null when the library is loaded
      */
-    public static synchronized UnsatisfiedLinkError unavailabilityCause() {
-        if (!attempted) {
-            attempted = true;
-            try {
-                location = NativeLoader.forThisJvm().load();
-            } catch (UnsatisfiedLinkError e) {
-                cause = e;
-            } catch (RuntimeException | LinkageError e) {
-                cause = new UnsatisfiedLinkError("Cannot load " + NativeLoader.FILE_NAME + ": " + e);
-                cause.initCause(e);
-            }
-        }
-        return cause;
+    public static UnsatisfiedLinkError unavailabilityCause() {
+        return LIBRARY.cause();
     }
 
     /**
@@ -88,11 +83,9 @@ public final class VantrelLibrary {
      * tried yet. Never throws.
      *
      * @return the absolute path of the loaded {@code Vantrel.dll}; null when
-     *         it is not loaded, or when {@code System.loadLibrary} loaded it
-     *         from a folder that cannot be told
+     *         it is not loaded
      */
-    public static synchronized String location() {
-        unavailabilityCause();
-        return location;
+    public static String location() {
+        return LIBRARY.location();
     }
 }

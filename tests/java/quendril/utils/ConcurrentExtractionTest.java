@@ -50,8 +50,8 @@ class ConcurrentExtractionTest {
             assertEquals(0, process.exitValue(), output);
             loaded.add(output.trim());
         }
-        byte[] dll = NativeLoader.readResource("/quendril/utils/win32-x86-64/Vantrel.dll");
-        Path expected = cache.resolve(Vantrel.VERSION + "-" + NativeLoader.sha256(dll).substring(0, 16))
+        byte[] dll = JarFiles.read("/quendril/utils/win32-x86-64/Vantrel.dll");
+        Path expected = cache.resolve(Vantrel.VERSION + "-" + Sha256.hex(dll).substring(0, 16))
                 .resolve("Vantrel.dll");
         assertEquals(Collections.nCopies(PROCESSES, expected.toString()), loaded);
         assertArrayEquals(dll, Files.readAllBytes(expected));
@@ -90,15 +90,17 @@ class ConcurrentExtractionTest {
             Properties properties = new Properties();
             properties.setProperty("os.name", "Windows 11");
             properties.setProperty("os.arch", "amd64");
-            properties.setProperty(NativeLoader.CACHE_PROPERTY, args[0]);
+            properties.setProperty(LoaderNames.CACHE_PROPERTY, args[0]);
             properties.setProperty("java.io.tmpdir", args[1]);
-            String expected = NativeLoader.sha256(NativeLoader.readResource("/quendril/utils/win32-x86-64/Vantrel.dll"));
+            properties.setProperty("user.home", args[1]);
+            properties.setProperty("user.name", System.getProperty("user.name"));
+            String expected = Sha256.hex(JarFiles.read("/quendril/utils/win32-x86-64/Vantrel.dll"));
             LoadStep whole = new FakeLoadStep() {
                 @Override
                 public void load(String path) {
                     super.load(path);
                     try {
-                        if (!expected.equals(NativeLoader.sha256(Files.readAllBytes(Paths.get(path))))) {
+                        if (!expected.equals(Sha256.hex(Files.readAllBytes(Paths.get(path))))) {
                             throw new UnsatisfiedLinkError(path + " is not whole");
                         }
                     } catch (IOException e) {
@@ -106,8 +108,8 @@ class ConcurrentExtractionTest {
                     }
                 }
             };
-            System.out.println(new NativeLoader(properties, Collections.<String, String>emptyMap(), whole, System.err)
-                    .load());
+            System.out.println(new NativeLoader(properties, Collections.<String, String>emptyMap(), null, whole,
+                    System.err).load());
         }
     }
 }

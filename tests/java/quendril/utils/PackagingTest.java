@@ -190,21 +190,26 @@ class PackagingTest {
     /**
      * Java 24 and later warn about the library load unless native access is
      * enabled: the jar's manifest does it for -jar, the module name for the
-     * module path. The load of a file that does not exist is enough to draw
-     * the warning, and proves the check would see one.
+     * module path. The loader calls System.load only for a file it checked,
+     * so the JVM calls itself 64-bit Windows and is given the jar's own
+     * x86-64 DLL: its load draws the warning (then fails on Linux), and
+     * proves the check would see one.
      */
     @Test
     void jdk24AndLaterStartQuietly(@TempDir Path temp) throws Exception {
         String java = javaOf24OrLater();
         assumeTrue(java != null, "no JDK 24 or later installed: Debian 12 packages none, and the openjdk-25 of Debian 13"
                 + " cannot be installed beside Debian 12's C library");
-        String library = "-Dquendril.vantrel.library=" + temp.resolve("Vantrel.dll");
+        Path dll = Files.write(temp.resolve("Vantrel.dll"), JarFiles.read("/quendril/utils/win32-x86-64/Vantrel.dll"));
+        String library = "-Dquendril.vantrel.library=" + dll;
+        String windows = "-Dos.name=Windows 10";
+        String amd64 = "-Dos.arch=amd64";
         String warning = "WARNING: A restricted method";
-        String[] loud = run(java, library, "--module-path", jar().toString(), "-m", "quendril.utils");
+        String[] loud = run(java, windows, amd64, library, "--module-path", jar().toString(), "-m", "quendril.utils");
         assertTrue(loud[0].contains(warning) && loud[0].contains("--enable-native-access=quendril.utils"), loud[0]);
-        for (String[] quiet : new String[][] {run(java, library, "-jar", jar().toString()),
-            run(java, library, "--enable-native-access=quendril.utils", "--module-path", jar().toString(), "-m",
-                    "quendril.utils")}) {
+        for (String[] quiet : new String[][] {run(java, windows, amd64, library, "-jar", jar().toString()),
+            run(java, windows, amd64, library, "--enable-native-access=quendril.utils", "--module-path",
+                    jar().toString(), "-m", "quendril.utils")}) {
             assertTrue(quiet[0].contains("Vantrel " + Vantrel.VERSION), quiet[0]);
             assertFalse(quiet[0].contains(warning), quiet[0]);
         }

@@ -17,7 +17,9 @@ class PlatformTest {
         "Windows 11,          amd64,   64,      win32-x86-64",
         "Windows Server 2019, x86_64,  null,    win32-x86-64",
         "Windows 11,          AMD64,   64,      win32-x86-64",
-        "Windows 11,          aarch64, 64,      null",
+        "Windows 11,          aarch64, 64,      win32-aarch64",
+        "Windows 11,          ARM64,   null,    win32-aarch64",
+        "Windows 11,          aarch64, 32,      null",
         "Windows 10,          arm,     32,      null",
         "Windows 10,          x86,     64,      null",
         "Windows 10,          amd64,   32,      null",
@@ -42,7 +44,7 @@ class PlatformTest {
         } else {
             String refusal = platform.refusal();
             for (String seen : new String[] {"os.name=" + osName, "os.arch=" + osArch,
-                "java.home=C:\\Program Files\\Java\\jre", "win32-x86)", "win32-x86-64)"}) {
+                "java.home=C:\\Program Files\\Java\\jre", "win32-x86)", "win32-x86-64)", "win32-aarch64)"}) {
                 assertTrue(refusal.contains(seen), refusal + " names " + seen);
             }
         }

@@ -5,6 +5,7 @@ import static org.junit.jupiter.api.Assertions.assertFalse;
 import static org.junit.jupiter.api.Assertions.assertNull;
 import static org.junit.jupiter.api.Assertions.assertSame;
 import static org.junit.jupiter.api.Assertions.assertThrows;
+import static org.junit.jupiter.api.Assertions.assertTrue;
 import static org.junit.jupiter.api.Assumptions.assumeFalse;
 
 import org.junit.jupiter.api.Test;
@@ -30,5 +31,19 @@ class VantrelLibraryTest {
         UnsatisfiedLinkError first = assertThrows(UnsatisfiedLinkError.class, Vantrel::getCurrentDirectory);
         assertEquals(cause.getMessage(), first.getMessage(), "the class initialiser says the same");
         assertThrows(NoClassDefFoundError.class, Vantrel::getCurrentDirectory);
+    }
+
+    @Test
+    void anyThrowableWhileLoadingLeavesTheLibraryUnavailableForThatReason() {
+        OutOfMemoryError thrown = new OutOfMemoryError("while reading the DLL");
+        int[] attempts = {0};
+        LoadOnce once = new LoadOnce(() -> {
+            attempts[0]++;
+            throw thrown;
+        });
+        assertSame(thrown, once.cause().getCause());
+        assertTrue(once.cause().getMessage().contains("while reading the DLL"));
+        assertNull(once.location());
+        assertEquals(1, attempts[0], "the attempt is made once");
     }
 }
