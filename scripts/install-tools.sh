@@ -20,6 +20,7 @@ have_cmd clang-14 || need+=(clang-14)
 have_pkg libclang-rt-14-dev || need+=(libclang-rt-14-dev)
 [ -f /usr/src/googletest/CMakeLists.txt ] || need+=(googletest)
 have_cmd xvfb-run || need+=(xvfb)
+have_cmd as || need+=(binutils)
 have_cmd xauth || need+=(xauth)
 have_cmd python3 || need+=(python3)
 have_cmd wine || need+=(wine)
@@ -27,7 +28,18 @@ have_pkg wine32:i386 || need+=(wine32:i386)
 have_pkg wine64 || need+=(wine64)
 [ -f /usr/share/java/junit-platform-console-standalone.jar ] || need+=(junit5)
 
+# Where the kernel runs no 32-bit code (or VANTREL_EMULATE_I386=1), the
+# 32-bit Wine suite runs under qemu-i386, fetched once from Debian's archive
+# (scripts/i386.sh). Without it that stage is skipped and says why.
+emulation() {
+  if [ "$("$here/i386.sh" mode)" = emulated ] && ! "$here/i386.sh" qemu >/dev/null; then
+    echo "qemu-i386 could not be fetched: the 32-bit Wine suite will be skipped"
+  fi
+}
+here="$(cd "$(dirname "$0")" && pwd)"
+
 if [ ${#need[@]} -eq 0 ]; then
+  emulation
   exit 0
 fi
 
@@ -49,3 +61,4 @@ if ! $sudo apt-get install -y -qq "${need[@]}" >/dev/null; then
   release=$(. /etc/os-release && echo "$VERSION_CODENAME")
   $sudo apt-get install -y -qq -t "$release" "${need[@]}" >/dev/null
 fi
+emulation

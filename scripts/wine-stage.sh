@@ -1,8 +1,7 @@
 #!/usr/bin/env bash
 # Runs the Wine suite of one build tree (CTest, one Wine process per test
 # program) in one warm Wine session: the tree's own prefix, an Xvfb display
-# of its own, one wineserver, and one idle Windows process that keeps Wine's
-# services running from one test program to the next.
+# of its own and one wineserver.
 #   wine-stage.sh TREE win32|win64 TIMEOUT
 # TIMEOUT: seconds one test program may take.
 set -uo pipefail
@@ -34,10 +33,11 @@ if ! [ -s "$display_file" ]; then
 fi
 export DISPLAY=":$(cat "$display_file")" VANTREL_WINE_SESSION=1
 
+# One wineserver for the whole stage, and Wine's services started before
+# CTest, so that those background processes inherit no pipe of CTest's,
+# which would then wait for them. A persistent wineserver keeps the services
+# running from one test program to the next.
 /usr/lib/wine/wineserver -p
-# Started before CTest, so that Wine's background processes inherit no pipe
-# of CTest's, which would then wait for them.
-"$loader" timeout /t 86400 /nobreak </dev/null >/dev/null 2>&1 &
 "$loader" cmd /c exit </dev/null >/dev/null 2>&1
 ctest --test-dir "$tree" --output-on-failure --no-tests=error --timeout "$timeout"
 status=$?
