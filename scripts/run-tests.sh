@@ -124,9 +124,9 @@ wine_stage() {
 # The gtest output of the first test that failed in a log, or its end.
 first_failure() {
   local log="$1" test
-  test=$(sed -n 's/^\[  FAILED  \] \([^ ]*\) ([0-9]* ms)$/\1/p' "$log" | head -n 1)
+  test=$(sed -n 's/^\[  FAILED  \] \([^ ,]*\)[, ].*([0-9]* ms)$/\1/p' "$log" | head -n 1)
   if [ -n "$test" ]; then
-    awk -v t="$test" '$0 == "[ RUN      ] " t { p = 1 } p { print } p && index($0, "[  FAILED  ] " t " (") == 1 { exit }' "$log"
+    awk -v t="$test" '$0 == "[ RUN      ] " t { p = 1 } p { print } p && index($0, "[  FAILED  ] " t) == 1 { exit }' "$log"
   else
     tail -n 30 "$log"
   fi
