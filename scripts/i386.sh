@@ -9,7 +9,8 @@
 #   i386.sh qemu            fetches qemu-i386 once and prints its path
 #   i386.sh run DIR CMD...  runs CMD with every 32-bit program it starts going
 #                           through qemu-i386, and the trap-number library
-#                           (built into DIR) preloaded
+#                           (built into DIR) preloaded; exit 77 when that
+#                           cannot be done here
 #
 # qemu-i386 comes from Debian's qemu-user package, version 10 or later
 # (bookworm's 7.2 treats MAP_FIXED_NOREPLACE as a hint, so Wine's address
@@ -125,7 +126,7 @@ case "${1:-}" in
     fi
     if probe; then
       echo "i386.sh: no user namespace for a private binfmt_misc, and 32-bit code runs natively here" >&2
-      exit 1
+      exit 77
     fi
     mountpoint -q "$binfmt" || mount -t binfmt_misc binfmt_misc "$binfmt"
     if ! grep -qlx "magic $magic_hex" "$binfmt"/* 2>/dev/null; then register "$qemu"; fi
