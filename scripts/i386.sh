@@ -31,7 +31,7 @@ here="$(cd "$(dirname "$0")" && pwd)"
 tools="${VANTREL_TOOLS:-/opt/vantrel-tools}"
 qemu="$tools/qemu-i386"
 binfmt=/proc/sys/fs/binfmt_misc
-# 32-bit x86 ELF executables and shared objects (the kernel's own rule).
+# 32-bit x86 ELF executables and shared objects (qemu's own rule for i386).
 magic='\x7fELF\x01\x01\x01\x00\x00\x00\x00\x00\x00\x00\x00\x00\x02\x00\x03\x00'
 mask='\xff\xff\xff\xff\xff\xfe\xfe\x00\xff\xff\xff\xff\xff\xff\xff\xff\xfe\xff\xff\xff'
 magic_hex=7f454c4601010100000000000000000002000300
@@ -121,7 +121,7 @@ case "${1:-}" in
     fetch_qemu
     build_shim "$dir"
     export LD_PRELOAD="$dir/\$LIB/vantrel-trap-numbers.so${LD_PRELOAD:+ $LD_PRELOAD}"
-    if unshare --user --map-root-user --mount true 2>/dev/null; then
+    if unshare --user --map-root-user --mount mount -t binfmt_misc binfmt_misc "$binfmt" 2>/dev/null; then
       exec unshare --user --map-root-user --mount "$0" in-namespace "$@"
     fi
     if probe; then
