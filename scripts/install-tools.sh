@@ -28,6 +28,7 @@ have_cmd qemu-aarch64-static || need+=(qemu-user-static)
 [ -f /usr/src/googletest/CMakeLists.txt ] || need+=(googletest)
 have_pkg libbenchmark-dev || need+=(libbenchmark-dev)
 have_cmd xvfb-run || need+=(xvfb)
+have_cmd as || need+=(binutils)
 have_cmd xauth || need+=(xauth)
 have_cmd python3 || need+=(python3)
 have_cmd wine || need+=(wine)
@@ -39,7 +40,18 @@ have_pkg wine64 || need+=(wine64)
 # needs its newer C library, which would replace the system's. The test of
 # a quiet start on Java 24+ uses one where installed and is skipped elsewhere.
 
+# Where the kernel runs no 32-bit code (or VANTREL_EMULATE_I386=1), the
+# 32-bit Wine suite runs under qemu-i386, fetched once from Debian's archive
+# (scripts/i386.sh). Without it that stage is skipped and says why.
+emulation() {
+  if [ "$("$here/i386.sh" mode)" = emulated ] && ! "$here/i386.sh" qemu >/dev/null; then
+    echo "qemu-i386 could not be fetched: the 32-bit Wine suite will be skipped"
+  fi
+}
+here="$(cd "$(dirname "$0")" && pwd)"
+
 if [ ${#need[@]} -eq 0 ]; then
+  emulation
   exit 0
 fi
 
@@ -61,3 +73,4 @@ if ! $sudo apt-get install -y -qq "${need[@]}" >/dev/null; then
   release=$(. /etc/os-release && echo "$VERSION_CODENAME")
   $sudo apt-get install -y -qq -t "$release" "${need[@]}" >/dev/null
 fi
+emulation

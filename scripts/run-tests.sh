@@ -1,47 +1,42 @@
 #!/usr/bin/env bash
-# Runs the test stages and ends with a pass/fail summary.
+# Runs the test stages and ends with a summary: each stage's result, how it
+# ran and its time.
 #   run-tests.sh BUILD FUZZ_SECONDS JOBS [stage...]
-# Stages: host (unit tests under ASan/UBSan), fuzz (libFuzzer smoke runs),
-# java (the loader), reproducible (a second build gives the same bytes),
-# binaries (what the built DLLs contain, scripts/check-binaries.sh),
-# wine32 and wine64 (each DLL under Wine of its width and Xvfb; wine is
-# both), arm64 (the ARM64 DLL under emulated arm64 Wine). Default: all. A
-# stage that exits with 77 could not run here: it is SKIPPED.
+# Stages (default: all): host (unit tests under ASan/UBSan), fuzz (libFuzzer
+# runs, side by side), java (the loader), reproducible (a second build gives
+# the same bytes), binaries (what the built DLLs contain,
+# scripts/check-binaries.sh), wine32 and wine64 (each DLL under Wine of its
+# width and Xvfb; "wine" is both), arm64 (the ARM64 DLL under emulated arm64
+# Wine, scripts/arm64-wine.sh).
+#
+# The stages of one lane run one after another; the lanes run side by side,
+# each stage writing to $BUILD/logs/STAGE.log, which is shown when the stage
+# ends. The Wine stages spend much of their time waiting for windows and
+# child processes, so the others compile meanwhile.
+#
+# wine32 runs natively where the kernel runs 32-bit code, otherwise under
+# qemu's i386 emulation (scripts/i386.sh); VANTREL_EMULATE_I386=1 forces the
+# emulation. A stage that cannot run at all says SKIPPED with the reason, and
+# the summary then never says that all passed.
 set -uo pipefail
-build="$1"; fuzz_seconds="$2"; jobs="$3"; shift 3
-stages=("$@")
-[ ${#stages[@]} -eq 0 ] && stages=(host fuzz java reproducible binaries wine arm64)
-# "wine" is the suite under both widths.
-expanded=()
-for stage in "${stages[@]}"; do
-  if [ "$stage" = wine ]; then expanded+=(wine32 wine64); else expanded+=("$stage"); fi
-done
-stages=("${expanded[@]}")
+build="$(realpath -m "$1")"; fuzz_seconds="$2"; jobs="$3"; shift 3
 root="$(cd "$(dirname "$0")/.." && pwd)"
 cd "$root"
 
-declare -A result
-failed=0
-skipped=0
-quiet=(-DCMAKE_RULE_MESSAGES=OFF --log-level=WARNING)
+# name          lane     command
+stage_table=(
+  "host         checks   host_stage"
+  "fuzz         checks   fuzz_stage"
+  "java         checks   java_stage"
+  "reproducible checks   reproducible_stage"
+  "binaries     checks   binaries_stage"
+  "wine32       wine32   wine_stage win32"
+  "wine64       wine64   wine_stage win64"
+  "arm64        wine64   arm64_stage"
+)
 
-run_stage() {
-  local name="$1"; shift
-  echo
-  echo "=== $name"
-  local start=$SECONDS
-  "$@"
-  local status=$?
-  if [ $status -eq 0 ]; then
-    result[$name]="passed ($((SECONDS - start)) s)"
-  elif [ $status -eq 77 ]; then
-    result[$name]="SKIPPED"
-    skipped=1
-  else
-    result[$name]="FAILED ($((SECONDS - start)) s)"
-    failed=1
-  fi
-}
+quiet=(-DCMAKE_RULE_MESSAGES=OFF --log-level=WARNING)
+logs="$build/logs"
 
 host_stage() {
   cmake -S . -B "$build/host" -DVANTREL_HOST=ON -DCMAKE_BUILD_TYPE=Debug "${quiet[@]}" &&
@@ -49,23 +44,29 @@ host_stage() {
     ctest --test-dir "$build/host" -j "$jobs" --output-on-failure --no-tests=error
 }
 
+# Every fuzzer at once, each for FUZZ_SECONDS.
 fuzz_stage() {
   cmake -S . -B "$build/fuzz" -DVANTREL_FUZZ=ON -DCMAKE_C_COMPILER=clang-14 -DCMAKE_CXX_COMPILER=clang++-14 \
     -DCMAKE_BUILD_TYPE=RelWithDebInfo "${quiet[@]}" &&
     cmake --build "$build/fuzz" -j "$jobs" || return 1
-  local ok=0 fuzzer name corpus seeds
+  local fuzzer name corpus seeds ok=0
+  local -A pids
   for fuzzer in $(find "$build/fuzz" -maxdepth 1 -type f -name '*_fuzz' | sort); do
     name=$(basename "$fuzzer")
     corpus="$build/fuzz/corpus/$name"
     mkdir -p "$corpus"
     seeds=$(find tests -type d -path "*/corpus/$name" | head -n 1)
-    echo "--- $name for ${fuzz_seconds} s"
-    if ! "$fuzzer" -max_total_time="$fuzz_seconds" -print_final_stats=0 "$corpus" ${seeds:+"$seeds"} \
-        -artifact_prefix="$build/fuzz/" 2>"$build/fuzz/$name.log"; then
+    "$fuzzer" -max_total_time="$fuzz_seconds" -print_final_stats=0 "$corpus" ${seeds:+"$seeds"} \
+      -artifact_prefix="$build/fuzz/" 2>"$build/fuzz/$name.log" &
+    pids[$name]=$!
+  done
+  for name in $(printf '%s\n' "${!pids[@]}" | sort); do
+    if wait "${pids[$name]}"; then
+      echo "--- $name for ${fuzz_seconds} s: $(grep -E '^(#[0-9]+\s+DONE|Done)' "$build/fuzz/$name.log" | tail -n 1)"
+    else
+      echo "--- $name FAILED:"
       tail -n 40 "$build/fuzz/$name.log"
       ok=1
-    else
-      grep -E '^(#[0-9]+\s+DONE|Done)' "$build/fuzz/$name.log" | tail -n 1
     fi
   done
   return $ok
@@ -84,23 +85,6 @@ java_stage() {
     --class-path "$out/classes:$jar:$osgi" --scan-class-path "$out/classes" --reports-dir "$out/reports"
 }
 
-# The Wine suite of one build tree (win32 or win64), under Wine of the same
-# width in the tree's own prefix: the test programs are built here, not by
-# `make`.
-wine_stage() {
-  local tree="$1"
-  local prefix="$root/$build/$tree/wineprefix"
-  cmake --build "$build/$tree" -j "$jobs" || return 1
-  scripts/wine-prefix.sh "$prefix" "$tree" || return 1
-  xvfb-run -a -s "-screen 0 1280x1024x24" bash -c '
-    export WINEPREFIX="$1" WINEARCH="$2" WINEDEBUG=-all
-    wineserver -p 5
-    ctest --test-dir "$3" --output-on-failure --no-tests=error --timeout 180
-    status=$?
-    wineserver -k 2>/dev/null
-    exit $status' _ "$prefix" "$tree" "$build/$tree"
-}
-
 # Two builds of the same sources give the same bytes: the DLLs are built
 # again from nothing in another tree and packaged there, and every file must
 # match what dist/ holds.
@@ -117,31 +101,147 @@ reproducible_stage() {
   fi
 }
 
-for stage in "${stages[@]}"; do
-  case "$stage" in
-    host) run_stage host host_stage ;;
-    fuzz) run_stage fuzz fuzz_stage ;;
-    java) run_stage java java_stage ;;
-    reproducible) run_stage reproducible reproducible_stage ;;
-    binaries) run_stage binaries scripts/check-binaries.sh "$build" ;;
-    wine32) run_stage wine32 wine_stage win32 ;;
-    wine64) run_stage wine64 wine_stage win64 ;;
-    arm64) run_stage arm64 scripts/arm64-wine.sh "$build" "$jobs" ;;
-    *) echo "unknown stage $stage"; exit 2 ;;
+# The Wine suite of one build tree (win32 or win64), under Wine of the same
+# width in the tree's own prefix: the test programs are built here, not by
+# `make`. Says how it ran in $note; returns 77 when it cannot run.
+wine_stage() {
+  local tree="$1" run=() timeout=300
+  if [ "$tree" = win64 ]; then
+    note="native"
+  elif [ ! -x /usr/lib/wine/wine ]; then
+    note="wine32:i386 is not installed"
+    return 77
+  elif [ "$(scripts/i386.sh mode)" = native ]; then
+    note="native"
+  elif ! scripts/i386.sh qemu >/dev/null; then
+    note="this kernel runs no 32-bit code, and qemu-i386 10 could not be had"
+    [ "${VANTREL_EMULATE_I386:-0}" = 1 ] && note="emulation forced, and qemu-i386 10 could not be had"
+    return 77
+  else
+    note="emulated: $("$(scripts/i386.sh qemu)" --version | head -n 1 | sed 's/ version / /')"
+    run=(scripts/i386.sh run "$build/i386" env VANTREL_EMULATED=1)
+    # Emulated, a test program takes several times as long.
+    timeout=1200
+  fi
+  cmake --build "$build/$tree" -j "$jobs" || return 1
+  "${run[@]}" scripts/wine-stage.sh "$build/$tree" "$tree" "$timeout"
+  local status=$?
+  [ $status -eq 77 ] && note="no private binfmt_misc for qemu-i386 here (see the log)"
+  return $status
+}
+
+binaries_stage() {
+  scripts/check-binaries.sh "$build"
+}
+
+# The ARM64 DLL and the x86-64 one must give the same transcript; the script
+# says SKIPPED and why where this machine cannot run arm64 Wine.
+arm64_stage() {
+  scripts/arm64-wine.sh "$build" "$jobs"
+  local status=$?
+  [ $status -eq 77 ] && note=$(sed -n 's/.*SKIPPED:* *//p' "$logs/arm64.log" | head -n 1)
+  return $status
+}
+
+# The gtest output of the first test that failed in a log, or its end.
+first_failure() {
+  local log="$1" test
+  test=$(sed -n 's/^\[  FAILED  \] \([^ ,]*\)[, ].*([0-9]* ms)$/\1/p' "$log" | head -n 1)
+  if [ -n "$test" ]; then
+    awk -v t="$test" '$0 == "[ RUN      ] " t { p = 1 } p { print } p && index($0, "[  FAILED  ] " t) == 1 { exit }' "$log"
+  else
+    tail -n 30 "$log"
+  fi
+}
+
+# Runs one stage into its log and records "passed|FAILED|SKIPPED (how, N s)".
+run_stage() {
+  local name="$1"; shift
+  local start=$SECONDS status note=""
+  echo "--- $name started"
+  "$@" >"$logs/$name.log" 2>&1
+  status=$?
+  local took="$((SECONDS - start)) s" verdict
+  case $status in
+    0) verdict="passed" ;;
+    77) verdict="SKIPPED" ;;
+    *) verdict="FAILED" ;;
+  esac
+  echo "$verdict (${note:+$note; }$took)" >"$logs/$name.result"
+  {
+    flock 9
+    echo
+    echo "=== $name: $verdict (${note:+$note; }$took)"
+    cat "$logs/$name.log"
+  } 9>"$logs/.print"
+}
+
+# The stages asked for, in the table's order ("wine" is both widths).
+asked=("$@")
+[ ${#asked[@]} -eq 0 ] && asked=(all)
+stages=()
+declare -A lane_of command_of
+for row in "${stage_table[@]}"; do
+  read -r name lane command <<<"$row"
+  case " ${asked[*]} " in
+    *" all "* | *" $name "* | *" ${name%32} "* | *" ${name%64} "*)
+      stages+=("$name")
+      lane_of[$name]=$lane
+      command_of[$name]=$command
+      ;;
   esac
 done
+for want in "${asked[@]}"; do
+  case " all wine ${stages[*]} " in *" $want "*) ;; *) echo "unknown stage $want"; exit 2 ;; esac
+done
+
+mkdir -p "$logs"
+rm -f "$logs"/*.result
+lanes=$(for name in "${stages[@]}"; do echo "${lane_of[$name]}"; done | awk '!seen[$0]++')
+started=$SECONDS
+for lane in $lanes; do
+  (
+    for name in "${stages[@]}"; do
+      # shellcheck disable=SC2086 # the command is words
+      [ "${lane_of[$name]}" = "$lane" ] && run_stage "$name" ${command_of[$name]}
+    done
+  ) &
+done
+wait
 
 echo
-echo "=== Summary"
-for stage in "${stages[@]}"; do
-  printf '  %-12s %s\n' "$stage" "${result[$stage]}"
+echo "=== Summary ($((SECONDS - started)) s)"
+passed=0 failed=0 skipped=0 skips=""
+for name in "${stages[@]}"; do
+  result=$(cat "$logs/$name.result" 2>/dev/null || echo "FAILED (did not finish)")
+  printf '  %-12s %s\n' "$name" "$result"
+  case "$result" in
+    passed*) passed=$((passed + 1)) ;;
+    SKIPPED*) skipped=$((skipped + 1)); skips+="; $name ${result#SKIPPED }" ;;
+    *) failed=$((failed + 1)) ;;
+  esac
 done
+for name in "${stages[@]}"; do
+  case "$(cat "$logs/$name.result" 2>/dev/null)" in
+    passed*|SKIPPED*) ;;
+    *)
+      echo
+      echo "=== $name: the first failure"
+      first_failure "$logs/$name.log"
+      ;;
+  esac
+done
+echo
+echo "stages: $passed passed, $failed failed, $skipped skipped"
 if [ $failed -ne 0 ]; then
   echo "make test: FAILED"
   exit 1
 fi
 if [ $skipped -ne 0 ]; then
-  echo "make test: passed, but not all stages ran (SKIPPED above)"
+  case "$skips" in
+    *wine32*) echo "make test: no stage failed, but the 32-bit DLL was NOT run (SKIPPED${skips#;})" ;;
+    *) echo "make test: no stage failed, but not all ran (SKIPPED${skips#;})" ;;
+  esac
   exit 0
 fi
 echo "make test: all passed"
