@@ -116,7 +116,7 @@ case "${1:-}" in
     echo "$qemu"
     ;;
   run)
-    dir="$2"
+    dir="$(realpath -m "$2")"
     shift 2
     fetch_qemu
     build_shim "$dir"

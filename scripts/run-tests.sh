@@ -19,7 +19,7 @@
 # emulation. A stage that cannot run at all says SKIPPED with the reason, and
 # the summary then never says that all passed.
 set -uo pipefail
-build="$(realpath -m "$1")"; fuzz_seconds="$2"; jobs="$3"; shift 3
+build="$1"; fuzz_seconds="$2"; jobs="$3"; shift 3
 root="$(cd "$(dirname "$0")/.." && pwd)"
 cd "$root"
 

@@ -5,7 +5,7 @@
 #   wine-stage.sh TREE win32|win64 TIMEOUT
 # TIMEOUT: seconds one test program may take.
 set -uo pipefail
-tree="$1"
+tree="$(realpath -m "$1")"
 arch="$2"
 timeout="$3"
 root="$(cd "$(dirname "$0")/.." && pwd)"
