@@ -7,7 +7,9 @@
 // illegal instruction (0xC000001D instead of 0xC0000005) and a stack
 // overflow into a dead process. This library wraps each handler a program
 // installs for a fault signal and, before calling it, fills in the number
-// the kernel would have given, from the signal and its si_code.
+// the kernel would have given, from the signal and its si_code, and for an
+// `int N` the program may not execute (Windows' __fastfail is `int 0x29`)
+// the error code the processor gives, which names N.
 //
 // Built freestanding (no headers: the layouts below are i386 glibc's) and
 // linked against the i386 libc, whose sigaction does the real work. A
@@ -34,8 +36,9 @@ enum { kDivide = 0, kSingleStep = 1, kBreakpoint = 3, kOverflow = 4, kInvalidOpc
        kProtection = 13, kPageFault = 14, kX87Float = 16, kAlignment = 17 };
 
 // The context: uc_flags, uc_link, uc_stack (3 words), then the general
-// registers, of which REG_TRAPNO is the 13th.
-enum { kGregsOffset = 20, kRegTrapno = 12 };
+// registers, of which REG_TRAPNO, REG_ERR and REG_EIP are the 13th to 15th.
+enum { kGregsOffset = 20, kRegTrapno = 12, kRegErr = 13, kRegEip = 14 };
+enum { kIntImm8 = 0xCD };
 
 extern int __sigaction(int, const struct Action*, struct Action*);
 
@@ -54,8 +57,16 @@ static int trapNumber(int signal, int code) {
 }
 
 static void callProgramHandler(int signal, void* info, void* context) {
-  int* trapno = (int*)((char*)context + kGregsOffset) + kRegTrapno;
-  if (*trapno == -1) *trapno = trapNumber(signal, ((int*)info)[2]);
+  int* gregs = (int*)((char*)context + kGregsOffset);
+  if (gregs[kRegTrapno] == -1) {
+    gregs[kRegTrapno] = trapNumber(signal, ((int*)info)[2]);
+    if (gregs[kRegTrapno] == kProtection) {
+      // An interrupt gate closed to user code: the error code is the gate's
+      // number shifted by 3, with bit 1 set ("in the interrupt table").
+      const unsigned char* instruction = (const unsigned char*)gregs[kRegEip];
+      gregs[kRegErr] = instruction[0] == kIntImm8 ? (instruction[1] << 3) | 2 : 0;
+    }
+  }
   programHandlers[signal](signal, info, context);
 }
 
