@@ -14,7 +14,14 @@
 // Built freestanding (no headers: the layouts below are i386 glibc's) and
 // linked against the i386 libc, whose sigaction does the real work. A
 // 64-bit twin without code sits beside it, so that one LD_PRELOAD entry
-// naming "$LIB" loads silently into 64-bit processes too.
+// naming "$LIB" loads silently into 64-bit processes too. The wrapper runs
+// before Wine's handler has set up its segment registers, so it must not
+// touch thread-local storage (hence no stack protector).
+//
+// Its tests are the Wine suite's crash cases run emulated
+// (VANTREL_EMULATE_I386=1 make wine-test): a null write, a crash while
+// exiting and a smashed stack guard must end their child processes with
+// the same codes as natively.
 
 typedef void (*InfoHandler)(int, void*, void*);
 
