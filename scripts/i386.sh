@@ -23,7 +23,8 @@
 # instance of its own, in a user namespace (Linux 6.7 and later), which no
 # other process on the machine sees and which is gone when CMD ends: that
 # works the same with and without native 32-bit support, so forcing the
-# emulation tests the same path. Where no user namespace can be made, it
+# emulation tests the same path. CMD also runs in a process namespace of its
+# own, so that nothing it started outlives it. Where no user namespace can be made, it
 # registers machine-wide instead, only when the kernel runs no 32-bit code
 # and no entry for 32-bit programs exists.
 set -euo pipefail
@@ -122,7 +123,10 @@ case "${1:-}" in
     build_shim "$dir"
     export LD_PRELOAD="$dir/\$LIB/vantrel-trap-numbers.so${LD_PRELOAD:+ $LD_PRELOAD}"
     if unshare --user --map-root-user --mount mount -t binfmt_misc binfmt_misc "$binfmt" 2>/dev/null; then
-      exec unshare --user --map-root-user --mount "$0" in-namespace "$@"
+      # A process namespace too: whatever CMD leaves running (a Wine process
+      # still starting, slowly, under qemu when wineserver ended the others)
+      # ends with it.
+      exec unshare --user --map-root-user --mount --pid --fork --mount-proc "$0" in-namespace "$@"
     fi
     if probe; then
       echo "i386.sh: no user namespace for a private binfmt_misc, and 32-bit code runs natively here" >&2
