@@ -10,7 +10,6 @@
 namespace support {
 namespace {
 
-constexpr DWORD kSendTimeoutMs = 5000;
 constexpr DWORD kCloseTimeoutMs = 10000;
 const char kProbeClass[] = "VantrelNameBoxProbe";
 
@@ -182,9 +181,9 @@ LRESULT CALLBACK watchDialogMessages(int code, WPARAM wParam, LPARAM lParam) {
 
 }  // namespace
 
-LRESULT sendBounded(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+LRESULT sendBounded(HWND window, UINT message, WPARAM wParam, LPARAM lParam, DWORD timeoutMs) {
   DWORD_PTR result = 0;
-  SendMessageTimeoutA(window, message, wParam, lParam, SMTO_NORMAL, kSendTimeoutMs, &result);
+  SendMessageTimeoutA(window, message, wParam, lParam, SMTO_NORMAL, timeoutMs, &result);
   return static_cast<LRESULT>(result);
 }
 

@@ -108,10 +108,11 @@ class NameBoxProbe {
   std::string last() const;
 };
 
-// Sends to a window of another thread of this process, giving up after a
-// few seconds rather than hanging the test. Returns the message's result
-// (0 on timeout).
-LRESULT sendBounded(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+// Sends to a window of another thread of this process, giving up after
+// `timeoutMs` (a few seconds by default) rather than hanging the test.
+// Returns the message's result (0 on timeout).
+constexpr DWORD kSendTimeoutMs = 5000;
+LRESULT sendBounded(HWND window, UINT message, WPARAM wParam, LPARAM lParam, DWORD timeoutMs = kSendTimeoutMs);
 
 // The text of a window of any thread, read within a bounded time.
 std::string windowText(HWND window);
