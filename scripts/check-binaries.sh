@@ -85,7 +85,21 @@ check_hardening() {
   done
 }
 
+# Nothing at load that loads a library: GCC's crtbegin.o registers unwind
+# tables and, in a 32-bit DLL, calls LoadLibraryA by bare name under the
+# loader lock; the x86 DLLs are linked without it.
+check_no_frame_registration() {
+  local tree dll symbols
+  for tree in win32 win64; do
+    dll="$build/$tree/bin/debug/Vantrel.dll"
+    symbols=$("$nm" "$dll" | grep -oE '_?__(gcc_)?(de)?register_frame[a-z_]*' | sort -u)
+    if [ -n "$symbols" ]; then fail "$dll registers unwind tables at load:" $symbols; continue; fi
+    echo "  $tree: no unwind-table registration at load"
+  done
+}
+
 check_no_printf
 check_hardening
+check_no_frame_registration
 
 exit $failed
