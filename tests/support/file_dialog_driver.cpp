@@ -259,13 +259,17 @@ void FileDialog::cancel() const {
 MessageBoxView FileDialog::nextMessageBox() const {
   // A marker posted behind the press is taken from the thread's queue by the
   // loop of the message box the press raised, or once the press has been
-  // handled and nothing was raised.
+  // handled and nothing was raised. Now and then a loop the dialog runs
+  // while it handles the press, before its message box exists, takes the
+  // marker: only a box still missing after a second marker is none.
   const DWORD threadId = GetWindowThreadProcessId(window_, nullptr);
-  const int before = markersTaken();
-  PostThreadMessageA(threadId, markerMessage(), 0, 0);
-  waitUntil([&] { return markersTaken() > before || gone(window_); }, kSendTimeoutMs);
   MessageBoxView view;
-  view.window = dialogOf(threadId, window_);
+  for (int marker = 0; marker < 2 && view.window == nullptr && !gone(window_); ++marker) {
+    const int before = markersTaken();
+    PostThreadMessageA(threadId, markerMessage(), 0, 0);
+    waitUntil([&] { return markersTaken() > before || gone(window_); }, kSendTimeoutMs);
+    view.window = dialogOf(threadId, window_);
+  }
   if (view.window == nullptr) return view;
   view.caption = windowText(view.window);
   EnumChildWindows(view.window, readMessageBoxPart, reinterpret_cast<LPARAM>(&view));
