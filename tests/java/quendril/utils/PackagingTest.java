@@ -4,6 +4,7 @@ import static org.junit.jupiter.api.Assertions.assertArrayEquals;
 import static org.junit.jupiter.api.Assertions.assertEquals;
 import static org.junit.jupiter.api.Assertions.assertFalse;
 import static org.junit.jupiter.api.Assertions.assertNotSame;
+import static org.junit.jupiter.api.Assertions.assertNull;
 import static org.junit.jupiter.api.Assertions.assertTrue;
 import static org.junit.jupiter.api.Assumptions.assumeFalse;
 import static org.junit.jupiter.api.Assumptions.assumeTrue;
@@ -101,8 +102,8 @@ class PackagingTest {
     /**
      * The version is written once, in CMakeLists.txt; everything built
      * states it: the Java constant, the manifest and its bundle headers, the
-     * module descriptor, both poms and each DLL's version record (numbers
-     * and texts).
+     * module descriptor, both poms and each DLL's version record (read as
+     * the loader reads it, and its texts).
      */
     @Test
     void everyArtefactStatesTheProjectVersion() throws Exception {
@@ -119,9 +120,12 @@ class PackagingTest {
             seen.put("Export-Package", main.getValue("Export-Package").replaceAll(".*;version=\"([^\"]*)\"$", "$1"));
             assertArrayEquals(Files.readAllBytes(dist().resolve("pom.xml")),
                     read(jar.getInputStream(jar.getJarEntry("META-INF/maven/quendril/vantrel/pom.xml"))));
-            for (String folder : new String[] {"win32-x86", "win32-x86-64", "win32-aarch64"}) {
+            String[] folders = {"win32-x86", "win32-x86-64", "win32-aarch64"};
+            int[] machines = {Platform.MACHINE_X86, Platform.MACHINE_X86_64, Platform.MACHINE_AARCH64};
+            for (int i = 0; i < folders.length; i++) {
+                String folder = folders[i];
                 byte[] dll = read(jar.getInputStream(jar.getJarEntry("quendril/utils/" + folder + "/Vantrel.dll")));
-                seen.put(folder + " version record", fixedVersion(dll));
+                assertNull(DllHeader.mismatch(dll, machines[i], version), folder + " version record");
                 // FileVersion and ProductVersion, in UTF-16 at an even offset.
                 String text = version.replace(".", ", ");
                 assertTrue(new String(dll, StandardCharsets.UTF_16LE).contains(text), folder + " states " + text);
@@ -134,18 +138,6 @@ class PackagingTest {
         for (Map.Entry<String, String> entry : seen.entrySet()) {
             assertEquals(version, entry.getValue(), entry.getKey());
         }
-    }
-
-    /** The version in the DLL's VS_FIXEDFILEINFO, found by its signature. */
-    private static String fixedVersion(byte[] dll) {
-        for (int i = 0; i + 16 <= dll.length; i += 4) {
-            if (dword(dll, i) == 0xFEEF04BD) {
-                int high = dword(dll, i + 8);
-                int low = dword(dll, i + 12);
-                return (high >>> 16) + "." + (high & 0xFFFF) + "." + (low >>> 16) + "." + (low & 0xFFFF);
-            }
-        }
-        return "no version record";
     }
 
     private static Document pom() throws Exception {
@@ -258,10 +250,6 @@ class PackagingTest {
             framework.stop();
             framework.waitForStop(10000);
         }
-    }
-
-    private static int dword(byte[] bytes, int at) {
-        return (bytes[at] & 0xFF) | (bytes[at + 1] & 0xFF) << 8 | (bytes[at + 2] & 0xFF) << 16 | (bytes[at + 3] & 0xFF) << 24;
     }
 
     @Test
