@@ -62,7 +62,7 @@ final class InUseLock {
                 if (attempt == PAUSES_MILLIS.length) {
                     return false;
                 }
-                pause(PAUSES_MILLIS[attempt]);
+                Pause.sleep(PAUSES_MILLIS[attempt]);
             }
         } catch (OverlappingFileLockException e) {
             return true;
@@ -101,14 +101,6 @@ final class InUseLock {
             lock.channel().close();
         } catch (IOException e) {
             // Closing drops the lock in any case.
-        }
-    }
-
-    private static void pause(long millis) {
-        try {
-            Thread.sleep(millis);
-        } catch (InterruptedException e) {
-            Thread.currentThread().interrupt();
         }
     }
 

@@ -63,7 +63,7 @@ final class LoadAttempts {
                         return e;
                     }
                     log.say("loading " + path + " failed (" + e.getMessage() + "); trying again");
-                    pause(retryPausesMillis[attempt]);
+                    Pause.sleep(retryPausesMillis[attempt]);
                 }
             }
         } finally {
@@ -86,13 +86,5 @@ final class LoadAttempts {
 
     static boolean isClassLoaderConflict(UnsatisfiedLinkError e) {
         return e.getMessage() != null && e.getMessage().contains(CLASS_LOADER_CONFLICT);
-    }
-
-    static void pause(long millis) {
-        try {
-            Thread.sleep(millis);
-        } catch (InterruptedException e) {
-            Thread.currentThread().interrupt();
-        }
     }
 }

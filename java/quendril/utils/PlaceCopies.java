@@ -135,7 +135,7 @@ final class PlaceCopies {
                     throw e;
                 }
                 log.say("putting " + partial + " in place failed (" + e + "); trying again");
-                LoadAttempts.pause(retryPausesMillis[attempt]);
+                Pause.sleep(retryPausesMillis[attempt]);
             }
         }
     }
