@@ -30,7 +30,12 @@ final class JarFiles {
         }
         URLConnection connection = url.openConnection();
         connection.setUseCaches(false);
-        try (InputStream in = connection.getInputStream()) {
+        return readAll(connection.getInputStream());
+    }
+
+    /** Everything {@code stream} holds, read to its end; closes it. */
+    static byte[] readAll(InputStream stream) throws IOException {
+        try (InputStream in = stream) {
             ByteArrayOutputStream out = new ByteArrayOutputStream();
             byte[] buffer = new byte[65536];
             for (int n; (n = in.read(buffer)) > 0;) {

@@ -4,10 +4,8 @@ import static org.junit.jupiter.api.Assertions.assertArrayEquals;
 import static org.junit.jupiter.api.Assertions.assertEquals;
 import static org.junit.jupiter.api.Assertions.assertTrue;
 
-import java.io.ByteArrayOutputStream;
 import java.io.File;
 import java.io.IOException;
-import java.io.InputStream;
 import java.nio.charset.StandardCharsets;
 import java.nio.file.Files;
 import java.nio.file.Path;
@@ -45,7 +43,7 @@ class ConcurrentExtractionTest {
 
         List<String> loaded = new ArrayList<>();
         for (Process process : processes) {
-            String output = read(process.getInputStream());
+            String output = new String(JarFiles.readAll(process.getInputStream()), StandardCharsets.UTF_8);
             assertTrue(process.waitFor(60, TimeUnit.SECONDS), "the child ends");
             assertEquals(0, process.exitValue(), output);
             loaded.add(output.trim());
@@ -65,15 +63,6 @@ class ConcurrentExtractionTest {
     private static String classPath() throws Exception {
         return new File(Child.class.getProtectionDomain().getCodeSource().getLocation().toURI()) + File.pathSeparator
                 + new File(NativeLoader.class.getProtectionDomain().getCodeSource().getLocation().toURI());
-    }
-
-    private static String read(InputStream in) throws IOException {
-        ByteArrayOutputStream out = new ByteArrayOutputStream();
-        byte[] buffer = new byte[4096];
-        for (int n; (n = in.read(buffer)) > 0;) {
-            out.write(buffer, 0, n);
-        }
-        return new String(out.toByteArray(), StandardCharsets.UTF_8);
     }
 
     /**

@@ -9,10 +9,8 @@ import static org.junit.jupiter.api.Assertions.assertTrue;
 import static org.junit.jupiter.api.Assumptions.assumeFalse;
 import static org.junit.jupiter.api.Assumptions.assumeTrue;
 
-import java.io.ByteArrayOutputStream;
 import java.io.File;
 import java.io.IOException;
-import java.io.InputStream;
 import java.nio.charset.StandardCharsets;
 import java.nio.file.Files;
 import java.nio.file.Path;
@@ -51,17 +49,6 @@ class PackagingTest {
         return jar;
     }
 
-    private static byte[] read(InputStream stream) throws IOException {
-        try (InputStream in = stream) {
-            ByteArrayOutputStream out = new ByteArrayOutputStream();
-            byte[] buffer = new byte[65536];
-            for (int n; (n = in.read(buffer)) > 0;) {
-                out.write(buffer, 0, n);
-            }
-            return out.toByteArray();
-        }
-    }
-
     private static Path dist() throws Exception {
         return jar().toPath().getParent();
     }
@@ -69,7 +56,7 @@ class PackagingTest {
     /** Runs a command; its output (standard error included) and exit code. */
     private static String[] run(String... command) throws Exception {
         Process process = new ProcessBuilder(command).redirectErrorStream(true).start();
-        String text = new String(read(process.getInputStream()), StandardCharsets.UTF_8);
+        String text = new String(JarFiles.readAll(process.getInputStream()), StandardCharsets.UTF_8);
         return new String[] {text, Integer.toString(process.waitFor())};
     }
 
@@ -82,7 +69,7 @@ class PackagingTest {
         try (JarFile jar = new JarFile(jar())) {
             for (String notice : new String[] {"LICENSE", "NOTICE", "THIRD-PARTY-NOTICES"}) {
                 assertArrayEquals(Files.readAllBytes(Paths.get(notice)),
-                        read(jar.getInputStream(jar.getJarEntry("META-INF/" + notice))), notice);
+                        JarFiles.readAll(jar.getInputStream(jar.getJarEntry("META-INF/" + notice))), notice);
             }
             Attributes main = jar.getManifest().getMainAttributes();
             assertEquals(VantrelDiagnostics.class.getName(), main.getValue("Main-Class"));
@@ -90,7 +77,7 @@ class PackagingTest {
             // Java 8 class files (major version 52) but for the module descriptor.
             List<String> notJava8 = new ArrayList<>();
             for (JarEntry entry : Collections.list(jar.entries())) {
-                byte[] bytes = read(jar.getInputStream(entry));
+                byte[] bytes = JarFiles.readAll(jar.getInputStream(entry));
                 if (entry.getName().endsWith(".class") && (bytes[6] << 8 | bytes[7] & 0xFF) != 52) {
                     notJava8.add(entry.getName());
                 }
@@ -119,12 +106,13 @@ class PackagingTest {
             seen.put("Bundle-Version", main.getValue("Bundle-Version"));
             seen.put("Export-Package", main.getValue("Export-Package").replaceAll(".*;version=\"([^\"]*)\"$", "$1"));
             assertArrayEquals(Files.readAllBytes(dist().resolve("pom.xml")),
-                    read(jar.getInputStream(jar.getJarEntry("META-INF/maven/quendril/vantrel/pom.xml"))));
+                    JarFiles.readAll(jar.getInputStream(jar.getJarEntry("META-INF/maven/quendril/vantrel/pom.xml"))));
             String[] folders = {"win32-x86", "win32-x86-64", "win32-aarch64"};
             int[] machines = {Platform.MACHINE_X86, Platform.MACHINE_X86_64, Platform.MACHINE_AARCH64};
             for (int i = 0; i < folders.length; i++) {
                 String folder = folders[i];
-                byte[] dll = read(jar.getInputStream(jar.getJarEntry("quendril/utils/" + folder + "/Vantrel.dll")));
+                byte[] dll = JarFiles.readAll(
+                        jar.getInputStream(jar.getJarEntry("quendril/utils/" + folder + "/Vantrel.dll")));
                 assertNull(DllHeader.mismatch(dll, machines[i], version), folder + " version record");
                 // FileVersion and ProductVersion, in UTF-16 at an even offset.
                 String text = version.replace(".", ", ");
@@ -260,7 +248,7 @@ class PackagingTest {
                 "-Duser.home=" + home, "-Djava.io.tmpdir=" + temp, "-jar", jar().toString());
         builder.environment().remove("LOCALAPPDATA");
         Process process = builder.redirectErrorStream(true).start();
-        String text = new String(read(process.getInputStream()), StandardCharsets.UTF_8);
+        String text = new String(JarFiles.readAll(process.getInputStream()), StandardCharsets.UTF_8);
 
         assertEquals(1, process.waitFor(), text);
         for (String seen : new String[] {"Vantrel " + Vantrel.VERSION, System.getProperty("java.version"),
