@@ -5,31 +5,12 @@
 #include <cstdio>
 #include <cstring>
 #include <map>
-#include <vector>
 
 namespace support {
 namespace {
 
 const char kChildOption[] = "--vantrel-child=";
 const char kReportOption[] = "--vantrel-report=";
-
-// Scenarios that may hang in their own exit under Wine, with the reason: the
-// runner ends them and says so, and their tests do not fail for it. None is
-// known now: the children that stopped under 64-bit Wine stopped while their
-// scenario ran (two threads racing to set up the window system), not in their
-// exit, and the first window call in main() ended that.
-struct KnownExitHang {
-  const char* scenario;
-  const char* reason;
-};
-const std::vector<KnownExitHang> kKnownExitHangs = {};
-
-const char* knownExitHangReason(const char* scenario) {
-  for (const KnownExitHang& known : kKnownExitHangs) {
-    if (std::strcmp(known.scenario, scenario) == 0) return known.reason;
-  }
-  return nullptr;
-}
 
 std::map<std::string, ChildScenario>& scenarios() {
   static std::map<std::string, ChildScenario> registry;
@@ -129,12 +110,8 @@ void awaitExit(const char* scenario, const PROCESS_INFORMATION& process, const R
   if (!TerminateProcess(process.hProcess, report.exitCode())) return;  // it has just ended by itself
   WaitForSingleObject(process.hProcess, INFINITE);
   result.hungAfterReport = true;
-  if (const char* reason = knownExitHangReason(scenario)) {
-    std::fprintf(stderr, "child scenario %s hung in its exit and was ended (known: %s)\n", scenario, reason);
-  } else {
-    ADD_FAILURE() << "child scenario " << scenario << " handed over exit code " << report.exitCode()
-                  << " but was still running " << options.exitGraceMs << " ms later: it hangs in its exit";
-  }
+  ADD_FAILURE() << "child scenario " << scenario << " handed over exit code " << report.exitCode()
+                << " but was still running " << options.exitGraceMs << " ms later: it hangs in its exit";
 }
 
 }  // namespace

@@ -7,9 +7,8 @@
 //
 // The child hands its scenario's exit code and notes to the parent before it
 // starts to exit, then must end within a grace period. One that hangs in its
-// own exit fails the test that ran it (a library that deadlocks while the
-// process exits would hang its users' programs too), unless the scenario is
-// on the runner's list of known Wine cases, which gives each one's reason.
+// own exit is ended and fails the test that ran it (a library that
+// deadlocks while the process exits would hang its users' programs too).
 
 #include <windows.h>
 
