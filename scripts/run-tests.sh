@@ -81,8 +81,10 @@ java_stage() {
   rm -rf "$out" && mkdir -p "$out" &&
     javac --release 8 -Xlint:all,-options -Werror -encoding UTF-8 -cp "$jar:$junit:$osgi" -d "$out/classes" \
       $(find tests/java -name '*.java' | LC_ALL=C sort) || return 1
-  java -jar "$junit" --disable-banner --details=summary --disable-ansi-colors --fail-if-no-tests \
-    --class-path "$out/classes:$jar:$osgi" --scan-class-path "$out/classes" --reports-dir "$out/reports"
+  # The loader's tests judge folders by their rights and name paths outside
+  # ASCII: a group-writable umask or a C locale would change what they see.
+  (umask 022 && LC_ALL=C.UTF-8 exec java -jar "$junit" --disable-banner --details=summary --disable-ansi-colors \
+    --fail-if-no-tests --class-path "$out/classes:$jar:$osgi" --scan-class-path "$out/classes" --reports-dir "$out/reports")
 }
 
 # Two builds of the same sources give the same bytes: the DLLs are built
@@ -143,11 +145,14 @@ arm64_stage() {
   return $status
 }
 
-# The gtest output of the first test that failed in a log, or its end.
+# The gtest output of the first test that failed in a log, JUnit's list of
+# failures, or the log's end.
 first_failure() {
   local log="$1" test
   test=$(sed -n 's/^\[  FAILED  \] \([^ ,]*\)[, ].*([0-9]* ms)$/\1/p' "$log" | head -n 1)
-  if [ -n "$test" ]; then
+  if grep -q '^Failures ([0-9]*):$' "$log"; then
+    sed -n '/^Failures ([0-9]*):$/,/^Test run finished/p' "$log" | head -n 40
+  elif [ -n "$test" ]; then
     awk -v t="$test" '$0 == "[ RUN      ] " t { p = 1 } p { print } p && index($0, "[  FAILED  ] " t) == 1 { exit }' "$log"
   else
     tail -n 30 "$log"

@@ -4,7 +4,6 @@ import java.io.IOException;
 import java.nio.file.AtomicMoveNotSupportedException;
 import java.nio.file.FileAlreadyExistsException;
 import java.nio.file.Files;
-import java.nio.file.LinkOption;
 import java.nio.file.Path;
 import java.nio.file.StandardCopyOption;
 import java.nio.file.StandardOpenOption;
@@ -107,36 +106,48 @@ final class PlaceCopies {
     /**
      * Puts the whole copy at {@code partial} in place. A good copy already
      * there, perhaps another process's that it is loading, stays as it is;
-     * only a damaged or altered one is replaced.
+     * only a damaged or altered one is replaced. The name is taken without
+     * replacing first, so that a copy another process put there a moment
+     * ago, and may be loading, is judged before anything replaces it.
      */
     private void moveIntoPlace(Path partial, Path target, String hash) throws IOException {
         for (int attempt = 0;; attempt++) {
-            HeldFile theirs = HeldFile.openIfMatches(target, hash);
-            if (theirs != null) {
-                theirs.close();
-                return;
-            }
             try {
-                if (Files.exists(target, LinkOption.NOFOLLOW_LINKS)) {
-                    try {
-                        Files.move(partial, target, StandardCopyOption.REPLACE_EXISTING,
-                                StandardCopyOption.ATOMIC_MOVE);
-                    } catch (AtomicMoveNotSupportedException e) {
-                        Files.move(partial, target, StandardCopyOption.REPLACE_EXISTING);
-                    }
-                } else if (!linked(partial, target)) {
-                    Files.move(partial, target);
+                if (placedAnew(partial, target)) {
+                    return;
+                }
+                HeldFile theirs = HeldFile.openIfMatches(target, hash);
+                if (theirs != null) {
+                    theirs.close();
+                    return;
+                }
+                try {
+                    Files.move(partial, target, StandardCopyOption.REPLACE_EXISTING, StandardCopyOption.ATOMIC_MOVE);
+                } catch (AtomicMoveNotSupportedException e) {
+                    Files.move(partial, target, StandardCopyOption.REPLACE_EXISTING);
                 }
                 return;
             } catch (IOException e) {
-                // Another process came first (its copy is judged above), or
-                // Windows holds the file for a moment.
+                // Windows holds the file for a moment, or another process
+                // is replacing a damaged copy too.
                 if (attempt == retryPausesMillis.length) {
                     throw e;
                 }
                 log.say("putting " + partial + " in place failed (" + e + "); trying again");
                 Pause.sleep(retryPausesMillis[attempt]);
             }
+        }
+    }
+
+    /** Gives {@code partial} the name {@code target} unless a file has it; false when one has. */
+    private static boolean placedAnew(Path partial, Path target) throws IOException {
+        try {
+            if (!linked(partial, target)) {
+                Files.move(partial, target);
+            }
+            return true;
+        } catch (FileAlreadyExistsException e) {
+            return false;
         }
     }
 
