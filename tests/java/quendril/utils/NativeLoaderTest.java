@@ -149,21 +149,11 @@ class NativeLoaderTest {
         assertTrue(next.startsWith(scratch.resolve("local")), "a place others may change is passed over: " + next);
     }
 
-    @ParameterizedTest
-    @CsvSource(delimiter = '|', value = {
-        "Linux      | amd64",
-        "Mac OS X   | x86_64",
-        "Windows 11 | arm",
-    })
-    void writesNothingWhereNoDllServes(String osName, String osArch) {
-        Properties properties = windows(osArch);
-        properties.setProperty("os.name", osName);
-
-        UnsatisfiedLinkError error = assertThrows(UnsatisfiedLinkError.class, () -> loader(properties).load());
-        for (String seen : new String[] {"os.name=" + osName, "os.arch=" + osArch, "java.home=C:\\jdk",
-            "win32-x86-64", "win32-aarch64"}) {
-            assertTrue(error.getMessage().contains(seen), error.getMessage());
-        }
+    /** A Windows JVM the jar has no DLL for (the refusal's text per platform is PlatformTest's). */
+    @Test
+    void writesNothingWhereNoDllServes() {
+        UnsatisfiedLinkError error = assertThrows(UnsatisfiedLinkError.class, () -> loader(windows("arm")).load());
+        assertTrue(error.getMessage().contains("os.arch=arm"), error.getMessage());
         assertFalse(Files.exists(cache) || Files.exists(temp) || Files.exists(scratch.resolve("local")),
                 "nothing is written");
         assertTrue(step.loads.isEmpty());
